@@ -1,0 +1,32 @@
+# Compile and link options shared by every target of ours, carried by the
+# interface library kg_options so that third-party code (GoogleTest) keeps its own.
+add_library(kg_options INTERFACE)
+target_compile_options(kg_options INTERFACE -Wall -Wextra -Werror)
+target_include_directories(kg_options INTERFACE ${PROJECT_SOURCE_DIR})
+
+if(WIN32)
+  # Headers for NT 4: an API newer than that does not even compile.
+  target_compile_definitions(kg_options INTERFACE
+    _WIN32_WINNT=0x0400 WINVER=0x0400 _WIN32_IE=0x0400 NOMINMAX STRICT)
+  target_compile_options(kg_options INTERFACE -ffunction-sections -fdata-sections)
+  # The C and C++ runtimes are linked in: the program needs no MinGW DLL.
+  target_link_options(kg_options INTERFACE -static -Wl,--gc-sections)
+  if(CMAKE_SIZEOF_VOID_P EQUAL 4)
+    target_link_options(kg_options INTERFACE
+      -Wl,--major-os-version,4 -Wl,--minor-os-version,0
+      -Wl,--major-subsystem-version,4 -Wl,--minor-subsystem-version,0)
+  endif()
+else()
+  option(KG_SANITIZE "Build with address and undefined-behaviour sanitizers" OFF)
+  if(KG_SANITIZE)
+    target_compile_options(kg_options INTERFACE -fsanitize=address,undefined -fno-omit-frame-pointer -fno-sanitize-recover=all)
+    target_link_options(kg_options INTERFACE -fsanitize=address,undefined)
+  endif()
+endif()
+
+# Only x64 Windows programs and host programs run here; 32-bit code cannot.
+if(NOT WIN32 OR CMAKE_SIZEOF_VOID_P EQUAL 8)
+  set(KG_RUNS_TESTS ON)
+else()
+  set(KG_RUNS_TESTS OFF)
+endif()

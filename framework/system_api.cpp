@@ -1,0 +1,7 @@
+#include "framework/system_api.h"
+
+namespace kg {
+
+SystemApi sys;
+
+}  // namespace kg

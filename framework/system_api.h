@@ -1,0 +1,57 @@
+// The Windows entry points that the program's own code calls, gathered in one
+// table that points at the real functions. A test swaps an entry for its own
+// duration (see tests/support/api_override.h) to produce a failure that the
+// real system cannot be made to produce; nothing else ever changes the table.
+#pragma once
+
+#include <windows.h>
+#include <shellapi.h>
+
+namespace kg {
+
+#define KG_SYSTEM_API(name) decltype(&::name) name = &::name
+
+struct SystemApi {
+    // Files and folders
+    KG_SYSTEM_API(CreateFileA);
+    KG_SYSTEM_API(ReadFile);
+    KG_SYSTEM_API(WriteFile);
+    KG_SYSTEM_API(SetFilePointer);
+    KG_SYSTEM_API(GetFileSize);
+    KG_SYSTEM_API(CloseHandle);
+    KG_SYSTEM_API(CopyFileA);
+    KG_SYSTEM_API(DeleteFileA);
+    KG_SYSTEM_API(CreateDirectoryA);
+    KG_SYSTEM_API(RemoveDirectoryA);
+    KG_SYSTEM_API(FindFirstFileA);
+    KG_SYSTEM_API(FindNextFileA);
+    KG_SYSTEM_API(FindClose);
+    KG_SYSTEM_API(GetDriveTypeA);
+    KG_SYSTEM_API(GetTempPathA);
+    KG_SYSTEM_API(GetSystemDirectoryA);
+    KG_SYSTEM_API(GetModuleFileNameA);
+    // System texts
+    KG_SYSTEM_API(FormatMessageA);
+    KG_SYSTEM_API(LocalFree);
+    // Service control manager
+    KG_SYSTEM_API(OpenSCManagerA);
+    KG_SYSTEM_API(EnumServicesStatusA);
+    KG_SYSTEM_API(CreateServiceA);
+    KG_SYSTEM_API(OpenServiceA);
+    KG_SYSTEM_API(StartServiceA);
+    KG_SYSTEM_API(DeleteService);
+    KG_SYSTEM_API(CloseServiceHandle);
+    // Registry
+    KG_SYSTEM_API(RegCreateKeyExA);
+    KG_SYSTEM_API(RegSetValueExA);
+    KG_SYSTEM_API(RegCloseKey);
+    KG_SYSTEM_API(RegDeleteKeyA);
+    // Shell
+    KG_SYSTEM_API(ShellExecuteA);
+};
+
+#undef KG_SYSTEM_API
+
+extern SystemApi sys;
+
+}  // namespace kg

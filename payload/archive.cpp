@@ -1,0 +1,181 @@
+#include "payload/archive.h"
+
+#include <algorithm>
+#include <cstring>
+
+#include "framework/path.h"
+#include "framework/text.h"
+
+namespace kg {
+namespace {
+
+// Reads the trailer from back to front: every field is reached by its own
+// positioning relative to the end of the file, followed by one read.
+class TrailerReader {
+public:
+    TrailerReader(CFile& file, std::uint64_t length) : file_(file), length_(length) {}
+
+    // Steps `size` bytes further back and reads them there. False when that
+    // would be before the start of the file or the read comes up short.
+    bool ReadBack(void* buffer, std::uint32_t size) {
+        if (size > length_ - back_) {
+            return false;
+        }
+        back_ += size;
+        file_.Seek(-static_cast<std::int64_t>(back_), CFile::end);
+        return file_.Read(buffer, size) == size;
+    }
+
+    bool ReadBack(std::uint32_t& value) {
+        unsigned char bytes[4];
+        if (!ReadBack(bytes, sizeof bytes)) {
+            return false;
+        }
+        value = bytes[0] | bytes[1] << 8 | bytes[2] << 16 | static_cast<std::uint32_t>(bytes[3]) << 24;
+        return true;
+    }
+
+    // Where the trailer read so far begins.
+    std::uint64_t Start() const { return length_ - back_; }
+
+private:
+    CFile& file_;
+    const std::uint64_t length_;
+    std::uint64_t back_ = 0;
+};
+
+// Reads the directory entry that ends where the reader stands.
+bool ReadEntry(TrailerReader& trailer, PayloadEntry& entry) {
+    std::uint32_t nameLength = 0;
+    char name[MAX_PAYLOAD_NAME];
+    if (!trailer.ReadBack(nameLength) || nameLength > MAX_PAYLOAD_NAME ||
+        !trailer.ReadBack(name, nameLength) || !trailer.ReadBack(entry.size) ||
+        !trailer.ReadBack(entry.offset)) {
+        return false;
+    }
+    entry.name.assign(name, std::find(name, name + nameLength, '\0'));
+    return entry.size <= MAX_PAYLOAD_FIELD && entry.offset <= MAX_PAYLOAD_FIELD;
+}
+
+// Copies the entry's data through one buffer of COPY_CHUNK bytes. False
+// when the source ends before the entry's size has been copied.
+bool CopyData(CFile& source, const PayloadEntry& entry, CFile& output) {
+    char buffer[COPY_CHUNK];
+    source.Seek(entry.offset, CFile::begin);
+    for (std::uint32_t copied = 0; copied < entry.size;) {
+        const std::uint32_t remaining = entry.size - copied;
+        const unsigned read = source.Read(buffer, std::min(remaining, COPY_CHUNK));
+        if (read == 0) {
+            return false;
+        }
+        output.Write(buffer, read);
+        copied += read;
+    }
+    return true;
+}
+
+}  // namespace
+
+int PayloadArchive::ReadDirectory(const std::string& path) {
+    ResetDirectory();
+    CFile file;
+    if (!file.Open(path.c_str(), CFile::modeRead | CFile::shareDenyWrite)) {
+        return PAYLOAD_OPEN_FAILED;
+    }
+    try {
+        TrailerReader trailer(file, file.GetLength());
+        char magic[PAYLOAD_MAGIC_SIZE];
+        if (!trailer.ReadBack(magic, sizeof magic) || std::memcmp(magic, PAYLOAD_MAGIC, sizeof magic) != 0) {
+            return PAYLOAD_NO_MAGIC;
+        }
+        std::uint32_t declared = 0;
+        if (!trailer.ReadBack(declared)) {
+            return PAYLOAD_DAMAGED;
+        }
+        if (declared == 0) {
+            return PAYLOAD_EMPTY;
+        }
+        if (declared > MAX_PAYLOAD_ENTRIES) {
+            return PAYLOAD_DAMAGED;
+        }
+        for (std::uint32_t i = declared; i-- > 0;) {
+            if (!ReadEntry(trailer, entries[i])) {
+                ResetDirectory();
+                return PAYLOAD_DAMAGED;
+            }
+        }
+        // Data must lie before the trailer: nothing is ever read from it or
+        // from beyond the end of the file.
+        for (std::uint32_t i = 0; i < declared; ++i) {
+            if (std::uint64_t{entries[i].offset} + entries[i].size > trailer.Start()) {
+                ResetDirectory();
+                return PAYLOAD_DAMAGED;
+            }
+        }
+        count = declared;
+        return PAYLOAD_OK;
+    } catch (const CFileException&) {
+        ResetDirectory();
+        return PAYLOAD_DAMAGED;
+    }
+}
+
+int PayloadArchive::ExtractFile(const std::string& path, std::string folder, CFileException& openError) {
+    if (!EndsWithChar(folder, PATH_SEPARATOR)) {
+        folder += PATH_SEPARATOR;
+    }
+    const int result = ReadDirectory(path);
+    if (result != PAYLOAD_OK) {
+        return result;
+    }
+    CFile source;
+    if (!source.Open(path.c_str(), CFile::modeRead | CFile::shareDenyWrite, &openError)) {
+        return PAYLOAD_REOPEN_FAILED;
+    }
+    // Last entry first; an entry that cannot be created does not stop the
+    // others, but data that cannot be copied whole end the extraction.
+    for (std::uint32_t index = count; index-- > 0;) {
+        if (ExtractEntry(source, index, folder) == PAYLOAD_COPY_FAILED) {
+            return PAYLOAD_COPY_FAILED;
+        }
+    }
+    return PAYLOAD_OK;
+}
+
+int PayloadArchive::ExtractEntry(CFile& source, std::uint32_t index, const std::string& folder) {
+    if (index >= MAX_PAYLOAD_ENTRIES || !IsPlainFileName(entries[index].name)) {
+        return PAYLOAD_CREATE_FAILED;
+    }
+    const PayloadEntry& entry = entries[index];
+    const std::string outputPath = folder + entry.name;
+    CFile output;
+    if (!output.Open(outputPath.c_str(), CFile::modeCreate | CFile::modeWrite)) {
+        return PAYLOAD_CREATE_FAILED;
+    }
+    bool copied = false;
+    try {
+        copied = CopyData(source, entry, output);
+        if (copied) {
+            output.Close();
+        }
+    } catch (const CFileException&) {
+        copied = false;
+    }
+    if (!copied) {
+        // A partial file must never pass for the real one.
+        output.Abort();
+        CFile::Remove(outputPath.c_str());
+        return PAYLOAD_COPY_FAILED;
+    }
+    return PAYLOAD_OK;
+}
+
+void PayloadArchive::ResetDirectory() {
+    for (PayloadEntry& entry : entries) {
+        entry.name.clear();
+        entry.size = 0;
+    }
+    count = 0;
+}
+
+}  // namespace kg
