@@ -52,7 +52,7 @@ public:                                                     \
 #define BEGIN_MESSAGE_MAP(theClass, baseClass)                                                    \
     const ::kg::MessageMap* theClass::GetMessageMap() const { return GetThisMessageMap(); }      \
     const ::kg::MessageMap* theClass::GetThisMessageMap() {                                       \
-        using ThisClass = theClass;                                                               \
+        using ThisClass [[maybe_unused]] = theClass;                                              \
         using TheBaseClass = baseClass;                                                           \
         static const ::kg::MessageMapEntry entries[] = {
 

@@ -26,7 +26,6 @@ std::string TitleFromPath(const std::string& path) {
 }  // namespace
 
 BEGIN_MESSAGE_MAP(CWinApp, CCmdTarget)
-    ON_COMMAND(ID_HELP, OnHelp)
 END_MESSAGE_MAP()
 
 CWinApp::CWinApp(const char* appName) {

@@ -10,6 +10,9 @@
 
 namespace kg {
 
+// The framework's standard Help command.
+constexpr UINT ID_HELP = 0xE146;
+
 class CWinApp : public CCmdTarget {
 public:
     // `appName` null: the title is the program file's name without its

@@ -1,0 +1,41 @@
+// std::mutex and std::condition_variable for GoogleTest on the win32 thread
+// model, whose C++ library lacks both (it has lock_guard and unique_lock).
+// Force-included into the test build only, never into the product.
+#pragma once
+
+#ifdef __cplusplus
+#include <windows.h>
+
+#include <mutex>
+
+namespace std {
+
+class mutex {
+public:
+    mutex() { ::InitializeCriticalSection(&section_); }
+    ~mutex() { ::DeleteCriticalSection(&section_); }
+    mutex(const mutex&) = delete;
+    mutex& operator=(const mutex&) = delete;
+    void lock() { ::EnterCriticalSection(&section_); }
+    void unlock() { ::LeaveCriticalSection(&section_); }
+
+private:
+    CRITICAL_SECTION section_;
+};
+
+// Enough for GoogleTest's Notification: a waiter that polls its predicate.
+class condition_variable {
+public:
+    void notify_all() {}
+    template <typename Predicate>
+    void wait(unique_lock<mutex>& lock, Predicate ready) {
+        while (!ready()) {
+            lock.unlock();
+            ::Sleep(1);
+            lock.lock();
+        }
+    }
+};
+
+}  // namespace std
+#endif

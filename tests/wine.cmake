@@ -1,0 +1,38 @@
+# Tests of the x64 build, run under Wine. CTest starts each test program
+# through the harness (the targets' cross-compiling emulator); one fixture
+# starts the shared Wine session first and one ends it last.
+set(KG_WINE_STATE ${CMAKE_BINARY_DIR}/wine)
+set(KG_WINE_RUN ${PROJECT_SOURCE_DIR}/tests/harness/wine-run)
+set(CMAKE_CROSSCOMPILING_EMULATOR ${KG_WINE_RUN} --state ${KG_WINE_STATE})
+
+add_test(NAME wine_session_start COMMAND ${KG_WINE_RUN} --state ${KG_WINE_STATE} cmd /c exit 0)
+set_tests_properties(wine_session_start PROPERTIES FIXTURES_SETUP wine)
+add_test(NAME wine_session_stop COMMAND ${KG_WINE_RUN} --state ${KG_WINE_STATE} --stop)
+set_tests_properties(wine_session_stop PROPERTIES FIXTURES_CLEANUP wine)
+
+# Private locales for runs in a double-byte code page (932).
+set(KG_LOCALE_DIR ${CMAKE_BINARY_DIR}/locale)
+add_test(NAME locales_build COMMAND sh -c
+  "mkdir -p '${KG_LOCALE_DIR}' && localedef -i ja_JP -f UTF-8 '${KG_LOCALE_DIR}/ja_JP.UTF-8' && localedef -i en_US -f UTF-8 '${KG_LOCALE_DIR}/en_US.UTF-8'")
+set_tests_properties(locales_build PROPERTIES FIXTURES_SETUP locales)
+
+# kg_wine_test(NAME SOURCES... [LIBS lib...]): a GoogleTest program run
+# under Wine as one CTest entry.
+function(kg_wine_test name)
+  cmake_parse_arguments(arg "" "" "LIBS" ${ARGN})
+  add_executable(${name} ${arg_UNPARSED_ARGUMENTS})
+  target_link_libraries(${name} PRIVATE gtest gtest_main kg_options ${arg_LIBS})
+  set_target_properties(${name} PROPERTIES CROSSCOMPILING_EMULATOR "${CMAKE_CROSSCOMPILING_EMULATOR}")
+  add_test(NAME ${name} COMMAND ${name})
+  set_tests_properties(${name} PROPERTIES FIXTURES_REQUIRED wine)
+endfunction()
+
+# A host path as Wine's Z: drive shows it to the Windows programs.
+function(kg_windows_path out path)
+  string(REPLACE "/" "\\\\" windows "${path}")
+  set(${out} "Z:${windows}" PARENT_SCOPE)
+endfunction()
+
+add_subdirectory(framework)
+add_subdirectory(payload)
+add_subdirectory(kgpack)
