@@ -46,6 +46,8 @@ struct SystemApi {
     KG_SYSTEM_API(RegSetValueExA);
     KG_SYSTEM_API(RegCloseKey);
     KG_SYSTEM_API(RegDeleteKeyA);
+    // User interface
+    KG_SYSTEM_API(MessageBoxA);
     // Shell
     KG_SYSTEM_API(ShellExecuteA);
 };

@@ -76,6 +76,18 @@ bool ContainsChar(const std::string& text, char c) {
     return false;
 }
 
+std::size_t FindLastChar(const std::string& text, char c) {
+    std::size_t found = std::string::npos;
+    for (const char* p = text.c_str(); *p != '\0'; p = NextChar(p)) {
+        if (*p == c) {
+            found = static_cast<std::size_t>(p - text.c_str());
+        }
+    }
+    return found;
+}
+
+bool EqualsNoCase(const std::string& a, const std::string& b) { return UpperCase(a) == UpperCase(b); }
+
 bool EndsWithChar(const std::string& text, char c) {
     const char* last = nullptr;
     for (const char* p = text.c_str(); *p != '\0'; p = NextChar(p)) {

@@ -36,6 +36,12 @@ std::string UpperCase(std::string text);
 // Whether `c` (a single-byte character) occurs as a character of `text`.
 bool ContainsChar(const std::string& text, char c);
 
+// The position of the last character `c` (single-byte) in `text`, or npos.
+std::size_t FindLastChar(const std::string& text, char c);
+
+// Whether `a` and `b` are equal when both are upper-cased.
+bool EqualsNoCase(const std::string& a, const std::string& b);
+
 // Whether the last character of `text` is the single-byte character `c`.
 bool EndsWithChar(const std::string& text, char c);
 

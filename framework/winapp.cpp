@@ -84,7 +84,7 @@ int AfxMessageBox(const char* text, UINT type, UINT /*helpId*/) {
     CWinApp* app = AfxGetApp();
     const HWND owner = app != nullptr ? GetSafeHwnd(app->m_pMainWnd) : nullptr;
     const char* caption = app != nullptr ? app->m_pszAppName : nullptr;
-    return ::MessageBoxA(owner, text, caption, type);
+    return sys.MessageBoxA(owner, text, caption, type);
 }
 
 int AfxMessageBox(UINT promptId, UINT type, UINT helpId) {

@@ -1,0 +1,41 @@
+#include "app/installer_app.h"
+
+#include <cstdlib>
+
+#include "app/command_line.h"
+#include "installer/driver_installer.h"
+
+namespace kg {
+namespace {
+
+constexpr char HELP_SWITCH[] = "/?";
+constexpr char HELP_SWITCH_DASH[] = "-?";
+
+}  // namespace
+
+BEGIN_MESSAGE_MAP(InstallerApp, CWinApp)
+    ON_COMMAND(ID_HELP, OnHelp)
+END_MESSAGE_MAP()
+
+BOOL InstallerApp::InitInstance() {
+    Enable3dControlsStatic();
+    if (m_lpCmdLine[0] == '\0') {
+        // The dialog run: every failure of the preparation is shown in a box.
+        DriverInstaller installer(FALSE);
+        return FALSE;
+    }
+
+    DriverInstaller installer(TRUE);
+    CommandLineTokens tokens(m_lpCmdLine);
+    tokens.Tokenize();
+    if (tokens.Contains(HELP_SWITCH) || tokens.Contains(HELP_SWITCH_DASH)) {
+        installer.ShowUsage();
+        // The process ends here, before the installer object would clean up.
+        installer.RemoveTempFolder();
+        std::exit(USAGE_EXIT_CODE);
+    }
+    SetExitCode(installer.Install() ? EXIT_SUCCESS : INSTALL_FAILED_EXIT_CODE);
+    return FALSE;
+}
+
+}  // namespace kg

@@ -1,0 +1,82 @@
+// The installation engine's one object: its paths, the driver's status found
+// at construction, the payload extracted into its temporary folder, and the
+// install, upgrade and uninstall operations. Every operation tells the user
+// its outcome itself (message boxes or standard output, by the mode fixed at
+// construction) and returns whether it succeeded.
+#pragma once
+
+#include <windows.h>
+
+#include <string>
+
+#include "payload/archive.h"
+
+namespace kg {
+
+class CDWException;
+
+enum InstallStatus : LONG {
+    INSTALL_STATUS_INSTALLED = 0,      // the driver service is running
+    INSTALL_STATUS_NOT_INSTALLED = 1,  // it is not, or the query failed
+};
+
+// Every message is composed in a buffer of this many bytes.
+constexpr std::size_t MESSAGE_BUFFER_SIZE = 1024;
+
+class DriverInstaller : public PayloadArchive {
+public:
+    // Builds the paths, queries the driver's status and extracts the
+    // payload; each failure is shown and construction goes on.
+    explicit DriverInstaller(BOOL commandLineMode);
+    // Removes the temporary folder.
+    ~DriverInstaller() override;
+
+    InstallStatus GetInstallStatus() const { return installStatus; }
+    void ShowUsage();
+
+    bool Install();
+    bool Upgrade();
+    bool Uninstall();
+
+    bool RegisterEventLogSource();
+    LONG UnregisterEventLogSource();
+
+    // The four ways of telling the user something.
+    void ShowMessage(UINT id, bool information);
+    void ShowMessageWithText(UINT id, const std::string& text);
+    void ShowSystemError(UINT id, DWORD code);
+    void ShowTextSystemError(const std::string& text, DWORD code);
+
+    bool ExtractPayload();
+    bool RemoveTempFolder();
+
+    const std::string& GetTempFolderPath() const { return tempFolderPath; }
+    const std::string& GetDriverSourcePath() const { return driverSourcePath; }
+    const std::string& GetDriverDestinationPath() const { return driverDestinationPath; }
+    const std::string& GetMessageFileSourcePath() const { return messageFileSourcePath; }
+    const std::string& GetMessageFileDestinationPath() const { return messageFileDestinationPath; }
+
+private:
+    void BuildPaths();
+    bool UpdateInstallStatus();
+    bool QueryDriverStatus();
+
+    bool CopyProductFiles();
+    bool CopyProductFile(const std::string& source, const std::string& destination, const std::string& name);
+    void ReportServiceFailure(UINT id, const CDWException& failure);
+    void ReportRegistryFailure();
+    // Writes or shows a composed text, by the mode.
+    void Tell(const char* text);
+    // Composes `prefix`, ":", a line feed and the system's text for `code`.
+    void TellSystemError(const char* prefix, DWORD code);
+
+    InstallStatus installStatus = INSTALL_STATUS_NOT_INSTALLED;
+    BOOL commandLineMode;
+    std::string messageFileSourcePath;
+    std::string messageFileDestinationPath;
+    std::string driverSourcePath;
+    std::string driverDestinationPath;
+    std::string tempFolderPath;
+};
+
+}  // namespace kg

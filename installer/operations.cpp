@@ -1,0 +1,107 @@
+// Install, upgrade and uninstall. None undoes what it completed before a
+// failure; each failure is told once.
+#include "framework/text.h"
+#include "framework/winapp.h"
+#include "installer/constants.h"
+#include "installer/driver_installer.h"
+#include "installer/dw_exception.h"
+#include "installer/service_manager.h"
+#include "installer/service_spec.h"
+#include "ui/resource.h"
+
+namespace kg {
+
+bool DriverInstaller::Install() {
+    if (!CopyProductFiles()) {
+        return false;
+    }
+    const ServiceSpec spec(driverDestinationPath);
+    try {
+        spec.ValidateImagePath();
+        {
+            const ServiceHandle manager = OpenServiceManager();
+            const ServiceHandle service(sys.CreateServiceA(
+                manager.Get(), spec.serviceName.c_str(), spec.displayName.c_str(), spec.desiredAccess,
+                spec.CreationType(), spec.startType, spec.errorControl, spec.imagePath.c_str(), nullptr, nullptr,
+                spec.dependencies, spec.serviceStartName, spec.password));
+            if (!service) {
+                ThrowSystemFailure(::GetLastError());
+            }
+        }
+        const ServiceHandle manager = OpenServiceManager();
+        const ServiceHandle service = OpenDriverService(manager, spec.desiredAccess);
+        if (!sys.StartServiceA(service.Get(), 0, nullptr)) {
+            ThrowSystemFailure(::GetLastError());
+        }
+    } catch (const CDWException& failure) {
+        ReportServiceFailure(IDS_INSTALL_FAILED, failure);
+        return false;
+    }
+    if (!RegisterEventLogSource()) {
+        ReportRegistryFailure();
+        return false;
+    }
+    ShowMessage(IDS_INSTALLED, true);
+    return true;
+}
+
+bool DriverInstaller::Upgrade() {
+    if (!CopyProductFiles()) {
+        return false;
+    }
+    if (!RegisterEventLogSource()) {
+        ReportRegistryFailure();
+        return false;
+    }
+    ShowMessage(IDS_UPGRADED, true);
+    return true;
+}
+
+bool DriverInstaller::Uninstall() {
+    try {
+        const ServiceHandle manager = OpenServiceManager();
+        const ServiceHandle service = OpenDriverService(manager, SERVICE_ALL_ACCESS);
+        // A running driver is only marked for deletion; it goes at the next
+        // system start.
+        if (!sys.DeleteService(service.Get())) {
+            ThrowSystemFailure(::GetLastError());
+        }
+    } catch (const CDWException& failure) {
+        ReportServiceFailure(IDS_REMOVE_FAILED, failure);
+        return false;
+    }
+    // A loaded driver's file cannot be deleted, a missing one need not be:
+    // neither is reported.
+    sys.DeleteFileA(driverDestinationPath.c_str());
+    sys.DeleteFileA(messageFileDestinationPath.c_str());
+    UnregisterEventLogSource();
+    ShowMessage(IDS_REMOVED, true);
+    return true;
+}
+
+bool DriverInstaller::CopyProductFiles() {
+    return CopyProductFile(driverSourcePath, driverDestinationPath, DRIVER_FILE_NAME) &&
+           CopyProductFile(messageFileSourcePath, messageFileDestinationPath, MESSAGE_FILE_NAME);
+}
+
+bool DriverInstaller::CopyProductFile(const std::string& source, const std::string& destination,
+                                      const std::string& name) {
+    if (sys.CopyFileA(source.c_str(), destination.c_str(), FALSE)) {
+        return true;
+    }
+    const DWORD error = ::GetLastError();
+    ShowTextSystemError(FormatBounded(LoadResourceString(IDS_COPY_FAILED).c_str(), {name}, MESSAGE_BUFFER_SIZE),
+                        error);
+    return false;
+}
+
+void DriverInstaller::ReportServiceFailure(UINT id, const CDWException& failure) {
+    ShowMessageWithText(id, FailureDetail(failure));
+}
+
+void DriverInstaller::ReportRegistryFailure() {
+    const DWORD error = ::GetLastError();
+    ShowTextSystemError(LoadResourceString(IDS_REGISTRY_FAILED), error);
+}
+
+}  // namespace kg
