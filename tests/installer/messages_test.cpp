@@ -3,8 +3,8 @@
 #include <gtest/gtest.h>
 
 #include "framework/system_text.h"
-#include "framework/winapp.h"
 #include "installer/driver_installer.h"
+#include "tests/installer/test_app.h"
 #include "tests/support/message_boxes.h"
 #include "ui/resource.h"
 
@@ -17,20 +17,14 @@ using test::StandardIcon;
 
 class RealBoxes : public ::testing::Test {
 protected:
-    static void SetUpTestSuite() {
-        static char noArguments[] = "";
-        app_.Run(::GetModuleHandleA(nullptr), noArguments);
-    }
+    static void SetUpTestSuite() { test::TestApp(); }
 
     ScreenBox OnlyBox(const MessageBoxWatcher& watcher) const {
         const std::vector<ScreenBox> boxes = watcher.Boxes();
         EXPECT_EQ(1u, boxes.size());
         return boxes.empty() ? ScreenBox{} : boxes.front();
     }
-
-    static CWinApp app_;
 };
-CWinApp RealBoxes::app_;
 
 TEST_F(RealBoxes, EachOperationShowsItsTextWithTheProgramNameOkAndItsIcon) {
     DriverInstaller installer(FALSE);
