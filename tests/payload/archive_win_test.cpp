@@ -10,6 +10,7 @@
 #include "payload/archive.h"
 #include "tests/support/api_override.h"
 #include "tests/support/files.h"
+#include "tests/support/message_boxes.h"
 #include "tests/support/trailer_bytes.h"
 
 namespace kg {
@@ -176,6 +177,13 @@ TEST_F(ArchiveWinTest, ProgramFileThatCannotBeOpenedAgainIsReported) {
     EXPECT_FALSE(openError_.GetErrorMessage().empty());
     EXPECT_TRUE(test::ListFolder(out_.Path()).empty());
     EXPECT_EQ(0, OpenHandles());
+}
+
+TEST_F(ArchiveWinTest, ProgramWithoutPayloadExtractsNothingAndSaysNothing) {
+    test::MessageBoxRecorder boxes;
+    EXPECT_EQ(PAYLOAD_NO_MAGIC, archive_.ExtractAll(out_.Str()));  // this test program carries none
+    EXPECT_TRUE(boxes.Boxes().empty());
+    EXPECT_TRUE(test::ListFolder(out_.Path()).empty());
 }
 
 TEST_F(ArchiveWinTest, ProgramFileHeldOpenForWritingCannotBeRead) {
