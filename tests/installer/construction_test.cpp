@@ -37,23 +37,28 @@ std::string NoFolderTold() {
     return "Could not create output directory :\n" + FormatSystemMessage(::GetLastError()) + EXTRACT_FAILED;
 }
 
-// Counts every call that could delete or remove something on disk.
+// Counts every call that could delete or remove something on disk, and
+// refuses it: with no folder path, a cleanup that went ahead would empty the
+// current directory.
 struct DiskChanges {
     static int& Count() {
         static int count = 0;
         return count;
     }
-    static HANDLE WINAPI FindFirst(LPCSTR pattern, LPWIN32_FIND_DATAA data) {
+    static HANDLE WINAPI FindFirst(LPCSTR, LPWIN32_FIND_DATAA) {
         ++Count();
-        return test::Real(&SystemApi::FindFirstFileA)(pattern, data);
+        ::SetLastError(ERROR_ACCESS_DENIED);
+        return INVALID_HANDLE_VALUE;
     }
-    static BOOL WINAPI DeleteOne(LPCSTR path) {
+    static BOOL WINAPI DeleteOne(LPCSTR) {
         ++Count();
-        return test::Real(&SystemApi::DeleteFileA)(path);
+        ::SetLastError(ERROR_ACCESS_DENIED);
+        return FALSE;
     }
-    static BOOL WINAPI RemoveFolder(LPCSTR path) {
+    static BOOL WINAPI RemoveFolder(LPCSTR) {
         ++Count();
-        return test::Real(&SystemApi::RemoveDirectoryA)(path);
+        ::SetLastError(ERROR_ACCESS_DENIED);
+        return FALSE;
     }
 
     DiskChanges() { Count() = 0; }
@@ -193,6 +198,7 @@ TEST_F(Construction, EveryConstructionMessageIsWrittenInTheOrderOfItsStep) {
     const auto temp = Override(sys.GetTempPathA, GivenTempPath);
     test::ManagerFailureCode() = ERROR_ACCESS_DENIED;
     const auto manager = Override(sys.OpenSCManagerA, test::FailingOpenSCManagerA);
+    const DiskChanges refused;
     StdoutCapture out;
     {
         const DriverInstaller installer(TRUE);
