@@ -15,21 +15,22 @@ bool DriverInstaller::Install() {
     if (!CopyProductFiles()) {
         return false;
     }
-    const ServiceSpec spec(driverDestinationPath);
+    const ServiceSpec serviceSpec(driverDestinationPath);
     try {
-        spec.ValidateImagePath();
+        serviceSpec.ValidateImagePath();
         {
             const ServiceHandle manager = OpenServiceManager();
             const ServiceHandle service(sys.CreateServiceA(
-                manager.Get(), spec.serviceName.c_str(), spec.displayName.c_str(), spec.desiredAccess,
-                spec.CreationType(), spec.startType, spec.errorControl, spec.imagePath.c_str(), nullptr, nullptr,
-                spec.dependencies, spec.serviceStartName, spec.password));
+                manager.Get(), serviceSpec.serviceName.c_str(), serviceSpec.displayName.c_str(),
+                serviceSpec.desiredAccess, serviceSpec.CreationType(), serviceSpec.startType,
+                serviceSpec.errorControl, serviceSpec.imagePath.c_str(), nullptr, nullptr, serviceSpec.dependencies,
+                serviceSpec.serviceStartName, serviceSpec.password));
             if (!service) {
                 ThrowSystemFailure(::GetLastError());
             }
         }
         const ServiceHandle manager = OpenServiceManager();
-        const ServiceHandle service = OpenDriverService(manager, spec.desiredAccess);
+        const ServiceHandle service = OpenDriverService(manager, serviceSpec.desiredAccess);
         if (!sys.StartServiceA(service.Get(), 0, nullptr)) {
             ThrowSystemFailure(::GetLastError());
         }

@@ -25,9 +25,9 @@ const std::string NO_ROOT = "The root directory where the service is specified t
 
 // The text failure that the check of `path` throws; "(none)" when it passes.
 std::string CheckFailure(const std::string& path) {
-    const ServiceSpec spec(path);
+    const ServiceSpec serviceSpec(path);
     try {
-        spec.ValidateImagePath();
+        serviceSpec.ValidateImagePath();
     } catch (const CDWException& failure) {
         EXPECT_FALSE(failure.hasSystemError) << path;
         return failure.message;
@@ -51,22 +51,22 @@ std::string RootOf(const std::string& path) { return path.substr(0, 2) + "\\"; }
 
 TEST(ServiceSpecFields, TheOneKernelDriverServiceStartedAutomatically) {
     const std::string path = "C:\\windows\\system32\\drivers\\kestgard.sys";
-    ServiceSpec spec(path);
-    EXPECT_EQ("Kestrelgard", spec.serviceName);
-    EXPECT_EQ("Kestrelgard", spec.displayName);
-    EXPECT_EQ(static_cast<DWORD>(SERVICE_ALL_ACCESS), spec.desiredAccess);
-    EXPECT_FALSE(spec.interactive);
-    EXPECT_EQ(static_cast<DWORD>(SERVICE_KERNEL_DRIVER), spec.serviceType);
-    EXPECT_EQ(static_cast<DWORD>(SERVICE_AUTO_START), spec.startType);
-    EXPECT_EQ(static_cast<DWORD>(SERVICE_ERROR_NORMAL), spec.errorControl);
-    EXPECT_EQ(path, spec.imagePath);
-    EXPECT_EQ(nullptr, spec.dependencies);
-    EXPECT_EQ(nullptr, spec.serviceStartName);
-    EXPECT_EQ(nullptr, spec.password);
+    ServiceSpec serviceSpec(path);
+    EXPECT_EQ("Kestrelgard", serviceSpec.serviceName);
+    EXPECT_EQ("Kestrelgard", serviceSpec.displayName);
+    EXPECT_EQ(static_cast<DWORD>(SERVICE_ALL_ACCESS), serviceSpec.desiredAccess);
+    EXPECT_FALSE(serviceSpec.interactive);
+    EXPECT_EQ(static_cast<DWORD>(SERVICE_KERNEL_DRIVER), serviceSpec.serviceType);
+    EXPECT_EQ(static_cast<DWORD>(SERVICE_AUTO_START), serviceSpec.startType);
+    EXPECT_EQ(static_cast<DWORD>(SERVICE_ERROR_NORMAL), serviceSpec.errorControl);
+    EXPECT_EQ(path, serviceSpec.imagePath);
+    EXPECT_EQ(nullptr, serviceSpec.dependencies);
+    EXPECT_EQ(nullptr, serviceSpec.serviceStartName);
+    EXPECT_EQ(nullptr, serviceSpec.password);
 
-    EXPECT_EQ(static_cast<DWORD>(SERVICE_KERNEL_DRIVER), spec.CreationType());
-    spec.interactive = TRUE;
-    EXPECT_EQ(static_cast<DWORD>(SERVICE_KERNEL_DRIVER | SERVICE_INTERACTIVE_PROCESS), spec.CreationType());
+    EXPECT_EQ(static_cast<DWORD>(SERVICE_KERNEL_DRIVER), serviceSpec.CreationType());
+    serviceSpec.interactive = TRUE;
+    EXPECT_EQ(static_cast<DWORD>(SERVICE_KERNEL_DRIVER | SERVICE_INTERACTIVE_PROCESS), serviceSpec.CreationType());
 }
 
 TEST(ImagePathCheck, PathWithoutDriveAndRootIsRefusedBeforeTheDriveIsAsked) {
