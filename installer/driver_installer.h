@@ -64,7 +64,9 @@ private:
     bool CopyProductFiles();
     bool CopyProductFile(const std::string& source, const std::string& destination, const std::string& name);
     void ReportServiceFailure(UINT id, const CDWException& failure);
-    void ReportRegistryFailure();
+    // The last steps of Install and Upgrade: the event-log registration, then
+    // message `successId`, or the registration's failure.
+    bool RegisterAndReport(UINT successId);
     // Writes or shows a composed text, by the mode.
     void Tell(const char* text);
     // Composes `prefix`, ":", a line feed and the system's text for `code`.

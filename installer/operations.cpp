@@ -38,24 +38,14 @@ bool DriverInstaller::Install() {
         ReportServiceFailure(IDS_INSTALL_FAILED, failure);
         return false;
     }
-    if (!RegisterEventLogSource()) {
-        ReportRegistryFailure();
-        return false;
-    }
-    ShowMessage(IDS_INSTALLED, true);
-    return true;
+    return RegisterAndReport(IDS_INSTALLED);
 }
 
 bool DriverInstaller::Upgrade() {
     if (!CopyProductFiles()) {
         return false;
     }
-    if (!RegisterEventLogSource()) {
-        ReportRegistryFailure();
-        return false;
-    }
-    ShowMessage(IDS_UPGRADED, true);
-    return true;
+    return RegisterAndReport(IDS_UPGRADED);
 }
 
 bool DriverInstaller::Uninstall() {
@@ -100,9 +90,14 @@ void DriverInstaller::ReportServiceFailure(UINT id, const CDWException& failure)
     ShowMessageWithText(id, FailureDetail(failure));
 }
 
-void DriverInstaller::ReportRegistryFailure() {
-    const DWORD error = ::GetLastError();
-    ShowTextSystemError(LoadResourceString(IDS_REGISTRY_FAILED), error);
+bool DriverInstaller::RegisterAndReport(UINT successId) {
+    if (!RegisterEventLogSource()) {
+        const DWORD error = ::GetLastError();
+        ShowTextSystemError(LoadResourceString(IDS_REGISTRY_FAILED), error);
+        return false;
+    }
+    ShowMessage(successId, true);
+    return true;
 }
 
 }  // namespace kg
