@@ -5,6 +5,7 @@
 
 #include "framework/path.h"
 #include "framework/text.h"
+#include "payload/image_extent.h"
 
 namespace kg {
 namespace {
@@ -86,7 +87,10 @@ int PayloadArchive::ReadDirectory(const std::string& path) {
         TrailerReader trailer(file, file.GetLength());
         char magic[PAYLOAD_MAGIC_SIZE];
         if (!trailer.ReadBack(magic, sizeof magic) || std::memcmp(magic, PAYLOAD_MAGIC, sizeof magic) != 0) {
-            return PAYLOAD_NO_MAGIC;
+            // Bytes behind the image without a directory are a payload that
+            // lost its end (a cut download); an image cut short is damaged too.
+            const std::uint64_t image = ImageExtent(file);
+            return image != 0 && image != file.GetLength() ? PAYLOAD_DAMAGED : PAYLOAD_NO_MAGIC;
         }
         std::uint32_t declared = 0;
         if (!trailer.ReadBack(declared)) {

@@ -27,7 +27,8 @@ public:
     // Fills the table from the trailer of the file at `path`. Returns
     // PAYLOAD_OK, PAYLOAD_OPEN_FAILED, PAYLOAD_NO_MAGIC, PAYLOAD_EMPTY, or
     // PAYLOAD_DAMAGED for a trailer that does not fit the file or the table
-    // (the table is then left empty).
+    // (the table is then left empty), and for a program file without the
+    // magic whose size differs from what its image headers declare.
     int ReadDirectory(const std::string& path);
 
 #ifdef _WIN32

@@ -116,6 +116,20 @@ TEST_F(ArchiveTest, FileWithoutPayloadOrEmptyPayloadWritesNothing) {
     EXPECT_TRUE(Written().empty());
 }
 
+TEST_F(ArchiveTest, ProgramWhoseEndWasCutOffIsDamagedNotWithoutPayload) {
+    const std::string image = test::MinimalImage(0x400);
+    const std::string packed = PackedImage(image, {{"a.txt", Pattern(300)}});
+    EXPECT_EQ(PAYLOAD_NO_MAGIC, Extract(image));
+    EXPECT_EQ(PAYLOAD_NO_MAGIC, Extract(packed.substr(0, image.size())));  // cut back to the image alone
+    EXPECT_EQ(PAYLOAD_DAMAGED, Extract(packed.substr(0, packed.size() - 1)));
+    EXPECT_EQ(PAYLOAD_DAMAGED, Extract(packed.substr(0, image.size() + 100)));
+    EXPECT_EQ(PAYLOAD_DAMAGED, Extract(image.substr(0, 0x300)));  // the image itself cut short
+    std::string flipped = packed;
+    flipped.back() ^= 0x01;
+    EXPECT_EQ(PAYLOAD_DAMAGED, Extract(flipped));
+    EXPECT_TRUE(Written().empty());
+}
+
 TEST_F(ArchiveTest, DamagedTrailersAreRejectedBeforeAnythingIsWritten) {
     const std::string image = Pattern(2000);
     const std::string data = Pattern(100, 5);

@@ -35,6 +35,26 @@ inline std::string RawTrailer(const std::vector<RawEntry>& entries, std::uint32_
     return out;
 }
 
+// A program image of `size` bytes (at least 0x200) whose headers declare
+// exactly that size: one section from 0x200 to the end.
+inline std::string MinimalImage(std::size_t size) {
+    std::string image(size, '\0');
+    image[0] = 'M';
+    image[1] = 'Z';
+    image[0x3C] = 0x40;  // where the PE header starts
+    image.replace(0x40, 4, std::string("PE\0\0", 4));
+    image[0x40 + 6] = 1;  // one section, no optional header
+    std::string section;
+    AppendU32(section, 0);  // name
+    AppendU32(section, 0);
+    AppendU32(section, 0);  // virtual size and address
+    AppendU32(section, 0);
+    AppendU32(section, static_cast<std::uint32_t>(size - 0x200));  // raw size
+    AppendU32(section, 0x200);                                     // raw offset
+    image.replace(0x40 + 24, section.size(), section);
+    return image;
+}
+
 struct FileData {
     std::string name;
     std::string bytes;
