@@ -389,6 +389,13 @@ TEST_F(Operations, UpgradeWithoutServiceReplacesFilesAndRegistersOnly) {
 
 // Puts the message library and the registration back after an uninstall, so
 // that what a later failing uninstall leaves can be seen.
+// A failed uninstall leaves both installed files and the registration.
+void ExpectFilesAndRegistrationStay() {
+    EXPECT_TRUE(FileExists(InstalledDriver()));
+    EXPECT_TRUE(FileExists(InstalledMessageFile()));
+    test::ExpectEventLogRegistration();
+}
+
 void RestoreMessageFileAndRegistration(DriverInstaller& installer) {
     ASSERT_TRUE(::CopyFileA(installer.GetMessageFileSourcePath().c_str(), InstalledMessageFile().c_str(), FALSE));
     ASSERT_TRUE(installer.RegisterEventLogSource());
@@ -419,9 +426,7 @@ TEST_F(Operations, UninstallAgainBeforeRestartFailsAndTouchesNothing) {
     EXPECT_FALSE(installer.Uninstall());
 
     EXPECT_EQ(REMOVE_FAILED + ServiceFailure(ERROR_SERVICE_MARKED_FOR_DELETE), out.Text());
-    EXPECT_TRUE(FileExists(InstalledDriver()));
-    EXPECT_TRUE(FileExists(InstalledMessageFile()));
-    test::ExpectEventLogRegistration();
+    ExpectFilesAndRegistrationStay();
 }
 
 TEST_F(Operations, UninstallWithoutServiceFailsAndLeavesFilesAndRegistration) {
@@ -432,9 +437,7 @@ TEST_F(Operations, UninstallWithoutServiceFailsAndLeavesFilesAndRegistration) {
     EXPECT_FALSE(installer.Uninstall());
 
     EXPECT_EQ(REMOVE_FAILED + ServiceFailure(ERROR_SERVICE_DOES_NOT_EXIST), out.Text());
-    EXPECT_TRUE(FileExists(InstalledDriver()));
-    EXPECT_TRUE(FileExists(InstalledMessageFile()));
-    test::ExpectEventLogRegistration();
+    ExpectFilesAndRegistrationStay();
 }
 
 TEST_F(Operations, UninstallWithoutServiceManagerChangesNothing) {
@@ -457,9 +460,7 @@ TEST_F(Operations, UninstallWithoutServiceManagerChangesNothing) {
 
         EXPECT_EQ(REMOVE_FAILED + c.detail, out.Text());
         EXPECT_EQ(static_cast<DWORD>(SERVICE_RUNNING), ServiceState(PRODUCT_NAME));
-        EXPECT_TRUE(FileExists(InstalledDriver()));
-        EXPECT_TRUE(FileExists(InstalledMessageFile()));
-        test::ExpectEventLogRegistration();
+        ExpectFilesAndRegistrationStay();
     }
 }
 
