@@ -79,7 +79,6 @@ public:
     void Abort() noexcept;
 
     bool IsOpen() const noexcept;
-    const std::string& GetFilePath() const noexcept { return fileName_; }
 
     // Deletes a file; false if it could not be deleted.
     static bool Remove(const char* fileName) noexcept;

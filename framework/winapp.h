@@ -32,7 +32,6 @@ public:
     // The process's exit code when the application ends by returning from
     // InitInstance (0 unless set).
     void SetExitCode(int exitCode) { exitCode_ = exitCode; }
-    int GetExitCode() const { return exitCode_; }
 
     // The framework's help command: opens the program's help file.
     void OnHelp();
