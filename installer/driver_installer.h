@@ -67,6 +67,9 @@ private:
     // The last steps of Install and Upgrade: the event-log registration, then
     // message `successId`, or the registration's failure.
     bool RegisterAndReport(UINT successId);
+    // String `id` with its "%s" replaced by `argument`, cut to the message
+    // buffer.
+    static std::string FormatString(UINT id, const std::string& argument);
     // Writes or shows a composed text, by the mode.
     void Tell(const char* text);
     // Composes `prefix`, ":", a line feed and the system's text for `code`.

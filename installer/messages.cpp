@@ -20,6 +20,12 @@ void LoadMessage(UINT id, char* buffer) {
 
 }  // namespace
 
+std::string DriverInstaller::FormatString(UINT id, const std::string& argument) {
+    char format[MESSAGE_BUFFER_SIZE];
+    LoadMessage(id, format);
+    return FormatBounded(format, {argument}, MESSAGE_BUFFER_SIZE);
+}
+
 void DriverInstaller::Tell(const char* text) {
     if (commandLineMode) {
         std::fputs(text, stdout);

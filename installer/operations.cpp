@@ -1,6 +1,5 @@
 // Install, upgrade and uninstall. None undoes what it completed before a
 // failure; each failure is told once.
-#include "framework/text.h"
 #include "framework/winapp.h"
 #include "installer/constants.h"
 #include "installer/driver_installer.h"
@@ -81,8 +80,7 @@ bool DriverInstaller::CopyProductFile(const std::string& source, const std::stri
         return true;
     }
     const DWORD error = ::GetLastError();
-    ShowTextSystemError(FormatBounded(LoadResourceString(IDS_COPY_FAILED).c_str(), {name}, MESSAGE_BUFFER_SIZE),
-                        error);
+    ShowTextSystemError(FormatString(IDS_COPY_FAILED, name), error);
     return false;
 }
 

@@ -1,7 +1,5 @@
 // The temporary folder that the payload is extracted into and removed from.
 #include "framework/handle.h"
-#include "framework/text.h"
-#include "framework/winapp.h"
 #include "installer/driver_installer.h"
 #include "ui/resource.h"
 
@@ -11,9 +9,7 @@ bool DriverInstaller::ExtractPayload() {
     if (!sys.CreateDirectoryA(tempFolderPath.c_str(), nullptr)) {
         const DWORD error = ::GetLastError();
         if (error != ERROR_ALREADY_EXISTS) {
-            ShowTextSystemError(
-                FormatBounded(LoadResourceString(IDS_FOLDER_FAILED).c_str(), {tempFolderPath}, MESSAGE_BUFFER_SIZE),
-                error);
+            ShowTextSystemError(FormatString(IDS_FOLDER_FAILED, tempFolderPath), error);
             return false;
         }
     }
