@@ -1,4 +1,5 @@
-# Makes a few small packed files with kgpack: the fuzzer's starting points.
+# Makes a few small packed files with kgpack, and adds the program images of
+# seeds/: the fuzzer's starting points.
 file(REMOVE_RECURSE ${CORPUS})
 file(MAKE_DIRECTORY ${CORPUS}/src)
 file(WRITE ${CORPUS}/src/image.exe "MZ program image that the payload follows")
@@ -17,4 +18,6 @@ pack(one ${CORPUS}/src/a.txt)
 pack(two ${CORPUS}/src/kestgard.sys ${CORPUS}/src/kestgard.dll)
 pack(three ${CORPUS}/src/empty ${CORPUS}/src/a.txt ${CORPUS}/src/kestgard.dll)
 file(REMOVE_RECURSE ${CORPUS}/src)
+# Program images whose headers say where the image ends.
+file(COPY ${SEEDS}/ DESTINATION ${CORPUS})
 file(TOUCH ${CORPUS}/.made)
