@@ -54,8 +54,8 @@ void DriverInstaller::BuildPaths() {
     messageFileDestinationPath = systemDirectory + ("\\" + MESSAGE_FILE_NAME);
     // The drivers folder goes into the same buffer; a folder name cut to
     // fit would send the driver elsewhere, so it must fit whole.
-    const std::size_t systemLength = std::strlen(systemDirectory);
-    if (AppendBounded(systemDirectory, PATH_BUFFER_SIZE, DRIVERS_FOLDER) != systemLength + std::strlen(DRIVERS_FOLDER)) {
+    const std::size_t wanted = std::strlen(systemDirectory) + std::strlen(DRIVERS_FOLDER);
+    if (AppendBounded(systemDirectory, PATH_BUFFER_SIZE, DRIVERS_FOLDER) != wanted) {
         ShowSystemError(IDS_PATH_FAILED, ERROR_INSUFFICIENT_BUFFER);
         return;
     }

@@ -9,21 +9,9 @@
 #include "installer/driver_installer.h"
 
 namespace kg {
-namespace {
-
-// Loads string `id` into `buffer`, with room for 1023 characters.
-void LoadMessage(UINT id, char* buffer) {
-    if (::LoadStringA(AfxGetResourceHandle(), id, buffer, MESSAGE_BUFFER_SIZE) <= 0) {
-        buffer[0] = '\0';
-    }
-}
-
-}  // namespace
 
 std::string DriverInstaller::FormatString(UINT id, const std::string& argument) {
-    char format[MESSAGE_BUFFER_SIZE];
-    LoadMessage(id, format);
-    return FormatBounded(format, {argument}, MESSAGE_BUFFER_SIZE);
+    return FormatBounded(LoadResourceString(id).c_str(), {argument}, MESSAGE_BUFFER_SIZE);
 }
 
 void DriverInstaller::Tell(const char* text) {
@@ -39,22 +27,18 @@ void DriverInstaller::ShowMessage(UINT id, bool information) {
         AfxMessageBox(id, MB_OK | (information ? MB_ICONINFORMATION : MB_ICONEXCLAMATION));
         return;
     }
-    char buffer[MESSAGE_BUFFER_SIZE];
-    LoadMessage(id, buffer);
-    Tell(buffer);
+    Tell(LoadResourceString(id).c_str());
 }
 
 void DriverInstaller::ShowMessageWithText(UINT id, const std::string& text) {
     char buffer[MESSAGE_BUFFER_SIZE];
-    LoadMessage(id, buffer);
+    CopyBounded(buffer, sizeof buffer, LoadResourceString(id).c_str());
     AppendBounded(buffer, sizeof buffer, text.c_str());
     Tell(buffer);
 }
 
 void DriverInstaller::ShowSystemError(UINT id, DWORD code) {
-    char buffer[MESSAGE_BUFFER_SIZE];
-    LoadMessage(id, buffer);
-    TellSystemError(buffer, code);
+    TellSystemError(LoadResourceString(id).c_str(), code);
 }
 
 void DriverInstaller::ShowTextSystemError(const std::string& text, DWORD code) {

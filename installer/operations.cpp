@@ -5,7 +5,7 @@
 #include "installer/driver_installer.h"
 #include "installer/dw_exception.h"
 #include "installer/service_manager.h"
-#include "installer/service_spec.h"
+#include "installer/service_parameters.h"
 #include "ui/resource.h"
 
 namespace kg {

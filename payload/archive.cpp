@@ -32,7 +32,7 @@ public:
         if (!ReadBack(bytes, sizeof bytes)) {
             return false;
         }
-        value = bytes[0] | bytes[1] << 8 | bytes[2] << 16 | static_cast<std::uint32_t>(bytes[3]) << 24;
+        value = LoadU32(bytes);
         return true;
     }
 

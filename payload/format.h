@@ -26,6 +26,11 @@ constexpr std::uint32_t TRAILER_TAIL_SIZE = 4 + PAYLOAD_MAGIC_SIZE;
 // Offset, size and name length around each entry's name.
 constexpr std::uint32_t ENTRY_FIXED_SIZE = 12;
 
+// The unsigned 32-bit little-endian value at `bytes`.
+inline std::uint32_t LoadU32(const unsigned char* bytes) {
+    return bytes[0] | bytes[1] << 8 | bytes[2] << 16 | static_cast<std::uint32_t>(bytes[3]) << 24;
+}
+
 // Results of the archive's operations.
 enum PayloadResult : std::int32_t {
     PAYLOAD_OPEN_FAILED = 1000,    // the program file could not be opened

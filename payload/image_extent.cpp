@@ -3,6 +3,8 @@
 #include <algorithm>
 #include <cstring>
 
+#include "payload/format.h"
+
 namespace kg {
 namespace {
 
@@ -17,9 +19,6 @@ constexpr std::uint16_t PE32_PLUS_MAGIC = 0x20B;
 constexpr std::uint32_t SECURITY_DIRECTORY = 4;
 
 std::uint32_t U16(const unsigned char* p) { return p[0] | p[1] << 8; }
-std::uint32_t U32(const unsigned char* p) {
-    return p[0] | p[1] << 8 | p[2] << 16 | static_cast<std::uint32_t>(p[3]) << 24;
-}
 
 bool ReadAt(CFile& file, std::uint64_t offset, void* buffer, unsigned size) {
     if (offset + size > file.GetLength()) {
@@ -36,14 +35,14 @@ std::uint64_t ImageExtent(CFile& file) {
     if (!ReadAt(file, 0, dos, sizeof dos) || dos[0] != 'M' || dos[1] != 'Z') {
         return 0;
     }
-    const std::uint64_t pe = U32(dos + PE_OFFSET_FIELD);
+    const std::uint64_t pe = LoadU32(dos + PE_OFFSET_FIELD);
     unsigned char header[PE_HEADER_SIZE];
     if (!ReadAt(file, pe, header, sizeof header) || std::memcmp(header, "PE\0\0", 4) != 0) {
         return 0;
     }
     const std::uint32_t sections = U16(header + 6);
-    const std::uint64_t symbolTable = U32(header + 12);
-    const std::uint64_t symbols = U32(header + 16);
+    const std::uint64_t symbolTable = LoadU32(header + 12);
+    const std::uint64_t symbols = LoadU32(header + 16);
     const std::uint32_t optionalSize = U16(header + 20);
     if (sections > MAX_SECTIONS) {
         return 0;
@@ -59,9 +58,9 @@ std::uint64_t ImageExtent(CFile& file) {
     }
     const std::uint32_t directories = U16(optional) == PE32_PLUS_MAGIC ? 112 : 96;
     const std::uint32_t security = directories + SECURITY_DIRECTORY * 8;
-    if (optionalRead >= security + 8 && U32(optional + directories - 4) > SECURITY_DIRECTORY &&
-        U32(optional + security) != 0) {
-        end = std::max(end, std::uint64_t{U32(optional + security)} + U32(optional + security + 4));
+    if (optionalRead >= security + 8 && LoadU32(optional + directories - 4) > SECURITY_DIRECTORY &&
+        LoadU32(optional + security) != 0) {
+        end = std::max(end, std::uint64_t{LoadU32(optional + security)} + LoadU32(optional + security + 4));
     }
 
     for (std::uint32_t i = 0; i < sections; ++i) {
@@ -69,9 +68,9 @@ std::uint64_t ImageExtent(CFile& file) {
         if (!ReadAt(file, sectionTable + std::uint64_t{i} * SECTION_HEADER_SIZE, section, sizeof section)) {
             return 0;
         }
-        const std::uint32_t rawSize = U32(section + 16);
+        const std::uint32_t rawSize = LoadU32(section + 16);
         if (rawSize != 0) {
-            end = std::max(end, std::uint64_t{U32(section + 20)} + rawSize);
+            end = std::max(end, std::uint64_t{LoadU32(section + 20)} + rawSize);
         }
     }
 
@@ -80,7 +79,7 @@ std::uint64_t ImageExtent(CFile& file) {
     if (symbolTable != 0) {
         const std::uint64_t names = symbolTable + symbols * SYMBOL_SIZE;
         unsigned char namesSize[4];
-        end = std::max(end, ReadAt(file, names, namesSize, sizeof namesSize) ? names + U32(namesSize) : names);
+        end = std::max(end, ReadAt(file, names, namesSize, sizeof namesSize) ? names + LoadU32(namesSize) : names);
     }
     return end;
 }

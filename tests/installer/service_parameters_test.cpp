@@ -5,7 +5,7 @@
 #include <vector>
 
 #include "installer/dw_exception.h"
-#include "installer/service_spec.h"
+#include "installer/service_parameters.h"
 #include "tests/support/api_override.h"
 #include "tests/support/files.h"
 

@@ -1,4 +1,4 @@
-#include "installer/service_spec.h"
+#include "installer/service_parameters.h"
 
 #include "framework/handle.h"
 #include "framework/text.h"
