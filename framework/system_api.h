@@ -48,6 +48,9 @@ struct SystemApi {
     KG_SYSTEM_API(RegDeleteKeyA);
     // User interface
     KG_SYSTEM_API(MessageBoxA);
+    KG_SYSTEM_API(MessageBeep);
+    KG_SYSTEM_API(SendMessageA);
+    KG_SYSTEM_API(PostMessageA);
     // Shell
     KG_SYSTEM_API(ShellExecuteA);
 };
