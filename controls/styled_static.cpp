@@ -44,7 +44,7 @@ void CStyledStatic::PreSubclassWindow() {
 }
 
 BOOL CStyledStatic::PreTranslateMessage(MSG* msg) {
-    if (tooltip.GetSafeHwnd() != nullptr) {
+    if (tooltip.m_hWnd != nullptr) {
         tooltip.Activate(tooltipActive);
         tooltip.RelayEvent(msg);
     }
@@ -121,14 +121,14 @@ void CStyledStatic::UpdateTooltipText() {
 }
 
 void CStyledStatic::SetToolText() {
-    if (tooltip.GetSafeHwnd() != nullptr) {
+    if (tooltip.m_hWnd != nullptr) {
         tooltip.UpdateTipText(tooltipText.c_str(), this, TOOL_ID);
     }
 }
 
 void CStyledStatic::SetToolRect(int width, int height) {
     CToolInfo info;
-    if (tooltip.GetSafeHwnd() != nullptr && tooltip.GetToolInfo(info, this, TOOL_ID)) {
+    if (tooltip.m_hWnd != nullptr && tooltip.GetToolInfo(info, this, TOOL_ID)) {
         ::SetRect(&info.rect, 0, 0, width, height);
         tooltip.SetToolInfo(info);
     }
@@ -212,7 +212,7 @@ BOOL CStyledStatic::OnEraseBkgnd(CDC* dc) {
 }
 
 void CStyledStatic::OnDestroy() {
-    if (tooltip.GetSafeHwnd() != nullptr) {
+    if (tooltip.m_hWnd != nullptr) {
         tooltip.DelTool(this, TOOL_ID);
         tooltip.DestroyWindow();
     }
