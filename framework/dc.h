@@ -67,7 +67,7 @@ private:
     HWND hwnd_;
 };
 
-// The window's client-area context. Throws CResourceException when the
+// The client-area context of `wnd` (null: the screen). Throws CResourceException when the
 // system gives none.
 class CClientDC : public CDC {
 public:

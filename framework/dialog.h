@@ -75,7 +75,7 @@ private:
     HWND OwnerWindow() const;
     void RunModalLoop();
 
-    bool loopRunning_ = false;
+    bool endRequested_ = false;
     INT_PTR result_ = -1;
 };
 

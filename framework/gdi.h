@@ -18,7 +18,8 @@ public:
     // or `object` is null.
     BOOL Attach(HGDIOBJ object);
     HGDIOBJ Detach();
-    // Deletes the object held, if any; true when there was none to delete.
+    // Deletes the object held; false when there was none or it could not be
+    // deleted.
     BOOL DeleteObject();
 
     HGDIOBJ GetSafeHandle() const { return m_hObject; }
@@ -28,7 +29,8 @@ public:
 
 class CFont : public CGdiObject {
 public:
-    // Creates a font from `logFont`; false when the system makes none.
+    // Creates a font from `logFont` in place of the one held; false (and the
+    // old one kept) when the system makes none.
     BOOL CreateFontIndirect(const LOGFONTA* logFont);
     // Fills `logFont` with the held font's description; 0 on failure.
     int GetLogFont(LOGFONTA* logFont) const;
@@ -42,7 +44,8 @@ public:
     // A solid brush; throws CResourceException when it cannot be created.
     explicit CBrush(COLORREF color);
 
-    // A solid brush; false when it cannot be created.
+    // A solid brush in place of the one held; false (and the old one kept)
+    // when it cannot be created.
     BOOL CreateSolidBrush(COLORREF color);
 
     operator HBRUSH() const { return static_cast<HBRUSH>(m_hObject); }

@@ -5,9 +5,9 @@
 // there). Every message goes through CWnd::SendMessage (kg::sys).
 #pragma once
 
-#include <commctrl.h>
-
 #include "framework/wnd.h"
+
+#include <commctrl.h>
 
 namespace kg {
 

@@ -66,7 +66,6 @@ public:
                   int width, int height, HWND parent, HMENU idOrMenu);
     BOOL DestroyWindow();
 
-    HWND GetSafeHwnd() const { return m_hWnd; }
     operator HWND() const { return m_hWnd; }
 
     // --- Overridables ------------------------------------------------------
