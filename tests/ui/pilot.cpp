@@ -1,0 +1,362 @@
+// kgpilot: uses the program under test as a person would, from another
+// process: starts it, finds its windows, reads their controls, presses
+// buttons, types keys, clicks the close box, sends system commands and takes
+// screenshots. What only the program's own thread can read (the system menu,
+// icons, what a paint draws) its hook answers (pilot_hook.cpp).
+//
+// One command a line on standard input, its arguments separated by tabs;
+// one JSON object a line in reply. Windows are named by their handle's
+// number. Commands:
+//   start PROGRAM [ARGS]      run PROGRAM with exactly the argument text ARGS
+//   exit MS                   its exit code, waiting up to MS ms (null: runs)
+//   window TITLE MS           a visible window of it with caption TITLE
+//   gone HWND MS              whether the window has gone within MS ms
+//   read HWND                 caption, state, focus and controls
+//   click HWND ID             BM_CLICK posted to an enabled button
+//   keys HWND KEY...          keys typed into the window: Enter, Escape, Tab,
+//                             Space, F4, a letter, with Shift+, Alt+, Ctrl+
+//   close-box HWND            a mouse click on the window's close box
+//   syscommand HWND ID        WM_SYSCOMMAND posted
+//   sysmenu|icons|paint HWND  the hook's calls (pilot_shared.h)
+//   shot HWND|0 PATH          the window (0: the screen) as a BMP file
+//   service NAME              the service's state
+#include <windows.h>
+
+#include <cstdio>
+#include <cstdlib>
+#include <cstring>
+#include <string>
+#include <vector>
+
+#include "tests/ui/json.h"
+#include "tests/ui/pilot_shared.h"
+
+namespace {
+
+using namespace kg::pilot;
+
+struct Handle {
+    explicit Handle(HANDLE h = nullptr) : h(h) {}
+    ~Handle() {
+        if (h != nullptr && h != INVALID_HANDLE_VALUE) CloseHandle(h);
+    }
+    Handle(const Handle&) = delete;
+    Handle& operator=(const Handle&) = delete;
+    HANDLE h;
+};
+
+struct Hook {
+    ~Hook() {
+        if (h) UnhookWindowsHookEx(h);
+    }
+    HHOOK h = nullptr;
+    DWORD thread = 0;
+};
+
+const Handle mapping(CreateFileMappingA(INVALID_HANDLE_VALUE, nullptr, PAGE_READWRITE, 0, sizeof(Shared), SHARED_NAME));
+Shared* const shared = static_cast<Shared*>(MapViewOfFile(mapping.h, FILE_MAP_WRITE, 0, 0, sizeof(Shared)));
+const Handle replied(CreateEventA(nullptr, FALSE, FALSE, REPLY_EVENT));
+const UINT callMessage = RegisterWindowMessageA(CALL_MESSAGE);
+
+PROCESS_INFORMATION program = {};
+std::string programPath;
+Hook hook;
+
+void EndProgramHandles() {
+    if (program.hProcess) CloseHandle(program.hProcess);
+    if (program.hThread) CloseHandle(program.hThread);
+    program = {};
+}
+
+HWND ToWindow(const std::string& text) { return reinterpret_cast<HWND>(std::strtoull(text.c_str(), nullptr, 10)); }
+std::string Number(HWND window) { return std::to_string(reinterpret_cast<UINT_PTR>(window)); }
+std::string Text(HWND window) {
+    char text[1024] = "";
+    GetWindowTextA(window, text, sizeof text);
+    return text;
+}
+std::string ClassName(HWND window) {
+    char name[256] = "";
+    GetClassNameA(window, name, sizeof name);
+    return name;
+}
+
+std::vector<HWND> ProgramWindows() {
+    std::vector<HWND> windows;
+    EnumWindows(
+        [](HWND window, LPARAM list) -> BOOL {
+            DWORD pid = 0;
+            GetWindowThreadProcessId(window, &pid);
+            if (pid == program.dwProcessId && IsWindowVisible(window)) {
+                reinterpret_cast<std::vector<HWND>*>(list)->push_back(window);
+            }
+            return TRUE;
+        },
+        reinterpret_cast<LPARAM>(&windows));
+    return windows;
+}
+
+// Polls `done` every 50 ms for up to `ms` ms.
+template <typename Done>
+bool WaitFor(DWORD ms, Done done) {
+    for (DWORD waited = 0;; waited += 50) {
+        if (done()) return true;
+        if (waited >= ms) return false;
+        Sleep(50);
+    }
+}
+
+std::string Start(const std::vector<std::string>& args) {
+    EndProgramHandles();
+    programPath = args.at(1);
+    std::string commandLine = "\"" + programPath + "\"" + (args.size() > 2 ? " " + args[2] : "");
+    STARTUPINFOA startup = {};
+    startup.cb = sizeof startup;
+    if (!CreateProcessA(programPath.c_str(), &commandLine[0], nullptr, nullptr, FALSE, 0, nullptr, nullptr, &startup,
+                        &program)) {
+        return "{\"error\": " + std::to_string(GetLastError()) + "}";
+    }
+    return "{\"pid\": " + std::to_string(program.dwProcessId) + "}";
+}
+
+std::string Exit(DWORD ms) {
+    DWORD code = STILL_ACTIVE;
+    if (WaitForSingleObject(program.hProcess, ms) != WAIT_OBJECT_0 || !GetExitCodeProcess(program.hProcess, &code)) {
+        return "{\"exit\": null}";
+    }
+    return "{\"exit\": " + std::to_string(code) + "}";
+}
+
+std::string FindWindowTitled(const std::string& title, DWORD ms) {
+    HWND found = nullptr;
+    WaitFor(ms, [&] {
+        for (HWND window : ProgramWindows()) {
+            if (Text(window) == title) found = window;
+        }
+        return found != nullptr;
+    });
+    return "{\"hwnd\": " + (found ? Number(found) : "null") + "}";
+}
+
+std::string Read(HWND window) {
+    GUITHREADINFO gui = {};
+    gui.cbSize = sizeof gui;
+    GetGUIThreadInfo(GetWindowThreadProcessId(window, nullptr), &gui);
+    std::string controls;
+    for (HWND child = GetWindow(window, GW_CHILD); child; child = GetWindow(child, GW_HWNDNEXT)) {
+        controls += std::string(controls.empty() ? "" : ", ") + "{\"id\": " + std::to_string(GetDlgCtrlID(child)) +
+                    ", \"class\": " + Quote(ClassName(child)) + ", \"text\": " + Quote(Text(child)) +
+                    ", \"enabled\": " + Bool(IsWindowEnabled(child)) + ", \"focused\": " +
+                    Bool(child == gui.hwndFocus) + ", \"style\": " + std::to_string(GetWindowLongA(child, GWL_STYLE)) +
+                    "}";
+    }
+    RECT rect = {};
+    GetWindowRect(window, &rect);
+    return "{\"title\": " + Quote(Text(window)) + ", \"class\": " + Quote(ClassName(window)) +
+           ", \"enabled\": " + Bool(IsWindowEnabled(window)) + ", \"visible\": " + Bool(IsWindowVisible(window)) +
+           ", \"active\": " + Bool(gui.hwndActive == window) + ", \"owner\": " + Number(GetWindow(window, GW_OWNER)) +
+           ", \"rect\": [" + std::to_string(rect.left) + ", " + std::to_string(rect.top) + ", " +
+           std::to_string(rect.right) + ", " + std::to_string(rect.bottom) + "], \"controls\": [" + controls + "]}";
+}
+
+std::string Click(HWND window, int id) {
+    const HWND button = GetDlgItem(window, id);
+    // Wine clicks a disabled button too; a person cannot.
+    if (button == nullptr || !IsWindowEnabled(button)) return "{\"clicked\": false}";
+    PostMessageA(button, BM_CLICK, 0, 0);
+    return "{\"clicked\": true}";
+}
+
+// Sets the hook on the window's thread and waits until it answers there.
+std::string CallHook(HWND window, Call call) {
+    const DWORD thread = GetWindowThreadProcessId(window, nullptr);
+    if (hook.thread != thread) {
+        if (hook.h) UnhookWindowsHookEx(hook.h);
+        const HMODULE dll = GetModuleHandleA("kgpilot_hook.dll");
+        hook.h = SetWindowsHookExA(WH_GETMESSAGE, reinterpret_cast<HOOKPROC>(reinterpret_cast<void*>(GetProcAddress(dll, "PilotHook"))), dll,
+                                   thread);
+        hook.thread = hook.h ? thread : 0;
+    }
+    shared->call = call;
+    shared->window = window;
+    ResetEvent(replied.h);
+    PostMessageA(window, callMessage, 0, 0);
+    if (WaitForSingleObject(replied.h, 10000) != WAIT_OBJECT_0) return "{\"error\": \"the hook did not answer\"}";
+    return shared->reply;
+}
+
+// One key as SendInput events: modifiers down, the key down and up,
+// modifiers up.
+std::vector<INPUT> KeyEvents(std::string name) {
+    static const struct {
+        const char* name;
+        WORD key;
+    } modifiers[] = {{"Shift+", VK_SHIFT}, {"Alt+", VK_MENU}, {"Ctrl+", VK_CONTROL}},
+      keys[] = {{"Enter", VK_RETURN}, {"Escape", VK_ESCAPE}, {"Tab", VK_TAB}, {"Space", VK_SPACE}, {"F4", VK_F4}};
+    std::vector<WORD> down;
+    for (bool more = true; more;) {
+        more = false;
+        for (const auto& m : modifiers) {
+            if (name.rfind(m.name, 0) == 0) {
+                down.push_back(m.key);
+                name.erase(0, std::strlen(m.name));
+                more = true;
+            }
+        }
+    }
+    WORD key = name.size() == 1 ? static_cast<WORD>(VkKeyScanA(name[0]) & 0xFF) : 0;
+    for (const auto& k : keys) {
+        if (name == k.name) key = k.key;
+    }
+    if (key == 0) return {};
+    down.push_back(key);
+    std::vector<INPUT> events;
+    const auto event = [&events](WORD k, DWORD flags) {
+        INPUT input = {INPUT_KEYBOARD, {}};
+        input.ki.wVk = k;
+        input.ki.dwFlags = flags;
+        events.push_back(input);
+    };
+    for (WORD k : down) event(k, 0);
+    for (auto k = down.rbegin(); k != down.rend(); ++k) event(*k, KEYEVENTF_KEYUP);
+    return events;
+}
+
+// Types the keys into the window and waits until its thread has taken every
+// key message and handled what they caused.
+std::string Keys(HWND window, const std::vector<std::string>& names) {
+    std::vector<INPUT> events;
+    for (const std::string& name : names) {
+        const std::vector<INPUT> key = KeyEvents(name);
+        if (key.empty()) return "{\"error\": " + Quote("unknown key " + name) + "}";
+        events.insert(events.end(), key.begin(), key.end());
+    }
+    const std::string ping = CallHook(window, Call::Ping);
+    if (ping != "{}") return ping;
+    SetForegroundWindow(window);
+    const LONG before = shared->keyMessages;
+    SendInput(static_cast<UINT>(events.size()), events.data(), sizeof(INPUT));
+    const LONG sent = static_cast<LONG>(events.size());
+    WaitFor(5000, [&] { return shared->keyMessages - before >= sent || WaitForSingleObject(program.hProcess, 0) == WAIT_OBJECT_0; });
+    DWORD_PTR result = 0;
+    SendMessageTimeoutA(window, WM_NULL, 0, 0, SMTO_NORMAL, 5000, &result);
+    return "{\"sent\": " + std::to_string(sent) + ", \"taken\": " + std::to_string(shared->keyMessages - before) + "}";
+}
+
+INPUT MouseEvent(DWORD flags, POINT at) {
+    INPUT input = {INPUT_MOUSE, {}};
+    input.mi.dx = MulDiv(at.x, 65535, GetSystemMetrics(SM_CXSCREEN) - 1);
+    input.mi.dy = MulDiv(at.y, 65535, GetSystemMetrics(SM_CYSCREEN) - 1);
+    input.mi.dwFlags = flags | MOUSEEVENTF_ABSOLUTE;
+    return input;
+}
+
+std::string CloseBox(HWND window) {
+    RECT rect = {};
+    GetWindowRect(window, &rect);
+    for (LONG y = rect.top; y < rect.top + 40; ++y) {
+        for (LONG x = rect.right - 1; x > rect.right - 80; --x) {
+            DWORD_PTR hit = 0;
+            SendMessageTimeoutA(window, WM_NCHITTEST, 0, MAKELPARAM(x, y), SMTO_NORMAL, 2000, &hit);
+            if (hit == HTCLOSE) {
+                SetForegroundWindow(window);
+                INPUT click[] = {MouseEvent(MOUSEEVENTF_MOVE, {x, y}), MouseEvent(MOUSEEVENTF_LEFTDOWN, {x, y}),
+                                 MouseEvent(MOUSEEVENTF_LEFTUP, {x, y})};
+                SendInput(3, click, sizeof(INPUT));
+                return "{\"clicked\": true}";
+            }
+        }
+    }
+    return "{\"clicked\": false}";
+}
+
+// The window as it is on the screen, what Wine drew, as a 24-bit BMP.
+std::string Shot(HWND window, const std::string& path) {
+    RECT rect = {0, 0, GetSystemMetrics(SM_CXSCREEN), GetSystemMetrics(SM_CYSCREEN)};
+    if (window != nullptr) GetWindowRect(window, &rect);
+    const int width = rect.right - rect.left, height = rect.bottom - rect.top;
+    BITMAPINFOHEADER header = {sizeof header, width, height, 1, 24, BI_RGB, 0, 0, 0, 0, 0};
+    const DWORD rowBytes = (width * 3 + 3) & ~3u;
+    std::vector<BYTE> pixels(rowBytes * height);
+    const HDC screen = GetDC(nullptr);
+    const HDC memory = CreateCompatibleDC(screen);
+    const HBITMAP bitmap = CreateCompatibleBitmap(screen, width, height);
+    const HGDIOBJ previous = SelectObject(memory, bitmap);
+    BitBlt(memory, 0, 0, width, height, screen, rect.left, rect.top, SRCCOPY);
+    SelectObject(memory, previous);
+    GetDIBits(memory, bitmap, 0, height, pixels.data(), reinterpret_cast<BITMAPINFO*>(&header), DIB_RGB_COLORS);
+    DeleteObject(bitmap);
+    DeleteDC(memory);
+    ReleaseDC(nullptr, screen);
+    BITMAPFILEHEADER file = {0x4D42, static_cast<DWORD>(sizeof file + sizeof header + pixels.size()), 0, 0,
+                             sizeof file + sizeof header};
+    FILE* out = std::fopen(path.c_str(), "wb");
+    if (out == nullptr) return "{\"error\": " + Quote("cannot write " + path) + "}";
+    std::fwrite(&file, sizeof file, 1, out);
+    std::fwrite(&header, sizeof header, 1, out);
+    std::fwrite(pixels.data(), 1, pixels.size(), out);
+    std::fclose(out);
+    return "{\"size\": [" + std::to_string(width) + ", " + std::to_string(height) + "]}";
+}
+
+std::string Service(const std::string& name) {
+    const SC_HANDLE manager = OpenSCManagerA(nullptr, nullptr, SC_MANAGER_CONNECT);
+    const SC_HANDLE service = manager ? OpenServiceA(manager, name.c_str(), SERVICE_QUERY_STATUS) : nullptr;
+    SERVICE_STATUS status = {};
+    const bool queried = service && QueryServiceStatus(service, &status);
+    const DWORD error = GetLastError();
+    if (service) CloseServiceHandle(service);
+    if (manager) CloseServiceHandle(manager);
+    return queried ? "{\"state\": " + std::to_string(status.dwCurrentState) + "}"
+                   : "{\"error\": " + std::to_string(error) + "}";
+}
+
+std::string Run(const std::vector<std::string>& args) {
+    const std::string& command = args[0];
+    const auto arg = [&](std::size_t i) { return i < args.size() ? args[i] : std::string(); };
+    const HWND window = ToWindow(arg(1));
+    const DWORD ms = std::strtoul(arg(2).c_str(), nullptr, 10);
+    if (command == "start" && args.size() >= 2) return Start(args);
+    if (command == "exit") return Exit(std::strtoul(arg(1).c_str(), nullptr, 10));
+    if (command == "window") return FindWindowTitled(arg(1), ms);
+    if (command == "gone") return std::string("{\"gone\": ") + Bool(WaitFor(ms, [&] { return !IsWindow(window); })) + "}";
+    if (command == "read") return Read(window);
+    if (command == "click") return Click(window, std::atoi(arg(2).c_str()));
+    if (command == "keys") return Keys(window, std::vector<std::string>(args.begin() + 2, args.end()));
+    if (command == "close-box") return CloseBox(window);
+    if (command == "syscommand") {
+        PostMessageA(window, WM_SYSCOMMAND, std::strtoul(arg(2).c_str(), nullptr, 0), 0);
+        return "{}";
+    }
+    if (command == "sysmenu") return CallHook(window, Call::SystemMenu);
+    if (command == "icons") return CallHook(window, Call::Icons);
+    if (command == "paint") return CallHook(window, Call::PaintIconic);
+    if (command == "shot") return Shot(window, arg(2));
+    if (command == "service") return Service(arg(1));
+    return "{\"error\": " + Quote("unknown command " + command) + "}";
+}
+
+}  // namespace
+
+int main() {
+    if (shared == nullptr || replied.h == nullptr || LoadLibraryA("kgpilot_hook.dll") == nullptr) {
+        std::puts("{\"error\": \"no shared block or hook\"}");
+        return 1;
+    }
+    char line[4096];
+    while (std::fgets(line, sizeof line, stdin) != nullptr) {
+        line[std::strcspn(line, "\r\n")] = '\0';
+        std::vector<std::string> args;
+        for (const char* p = line;; ++p) {
+            const char* end = std::strchr(p, '\t');
+            args.emplace_back(p, end ? end : p + std::strlen(p));
+            if (end == nullptr) break;
+            p = end;
+        }
+        std::printf("%s\n", Run(args).c_str());
+        std::fflush(stdout);
+    }
+    EndProgramHandles();
+    UnmapViewOfFile(shared);
+    return 0;
+}
