@@ -13,10 +13,11 @@ constexpr char REPLY_EVENT[] = "kgpilot-reply";
 // thread, where GetSystemMenu and the icon messages work.
 constexpr char CALL_MESSAGE[] = "kgpilot-call";
 
-enum class Call : LONG { Ping, SystemMenu, Icons, PaintIconic };
+enum class Call : LONG { Ping, SystemMenu, Icons, PaintIconic, Cursor, Tooltip };
 
 struct Shared {
     volatile LONG keyMessages;
+    volatile LONG mouseMessages;  // mouse moves and left-button messages taken
     Call call;
     HWND window;
     char reply[8192];  // one JSON object
