@@ -134,7 +134,7 @@ private:
     void** slot_ = nullptr;
 };
 
-std::string PaintIconic(HWND window) {
+std::string Paint(HWND window) {
     drawn.clear();
     erased.clear();
     RECT client = {};
@@ -163,9 +163,10 @@ void Answer(Shared& call) {
     std::string reply = "{}";
     switch (call.call) {
     case Call::Ping: break;
+    case Call::Update: RedrawWindow(call.window, nullptr, nullptr, RDW_UPDATENOW | RDW_ALLCHILDREN); break;
     case Call::SystemMenu: reply = SystemMenu(call.window); break;
     case Call::Icons: reply = Icons(call.window); break;
-    case Call::PaintIconic: reply = PaintIconic(call.window); break;
+    case Call::Paint: reply = Paint(call.window); break;
     }
     lstrcpynA(call.reply, reply.c_str(), sizeof call.reply);
     SetEvent(shared.replied_);

@@ -13,7 +13,9 @@ constexpr char REPLY_EVENT[] = "kgpilot-reply";
 // thread, where GetSystemMenu and the icon messages work.
 constexpr char CALL_MESSAGE[] = "kgpilot-call";
 
-enum class Call : LONG { Ping, SystemMenu, Icons, PaintIconic };
+// Ping: answered once every message posted before it is handled. Update:
+// paints what is waiting to be painted.
+enum class Call : LONG { Ping, Update, SystemMenu, Icons, Paint };
 
 struct Shared {
     volatile LONG keyMessages;
