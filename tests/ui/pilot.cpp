@@ -297,6 +297,8 @@ std::string Shot(HWND window, const std::string& path) {
         CallHook(window, Call::Update);
         GetWindowRect(window, &rect);
     }
+    // What was painted reaches the screen a moment later.
+    Sleep(300);
     const int width = rect.right - rect.left, height = rect.bottom - rect.top;
     BITMAPINFOHEADER header = {sizeof header, width, height, 1, 24, BI_RGB, 0, 0, 0, 0, 0};
     const DWORD rowBytes = (width * 3 + 3) & ~3u;

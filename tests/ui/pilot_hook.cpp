@@ -163,7 +163,10 @@ void Answer(Shared& call) {
     std::string reply = "{}";
     switch (call.call) {
     case Call::Ping: break;
-    case Call::Update: RedrawWindow(call.window, nullptr, nullptr, RDW_UPDATENOW | RDW_ALLCHILDREN); break;
+    case Call::Update:
+        RedrawWindow(call.window, nullptr, nullptr,
+                     RDW_INVALIDATE | RDW_ERASE | RDW_FRAME | RDW_ALLCHILDREN | RDW_UPDATENOW);
+        break;
     case Call::SystemMenu: reply = SystemMenu(call.window); break;
     case Call::Icons: reply = Icons(call.window); break;
     case Call::Paint: reply = Paint(call.window); break;

@@ -14,7 +14,7 @@ constexpr char REPLY_EVENT[] = "kgpilot-reply";
 constexpr char CALL_MESSAGE[] = "kgpilot-call";
 
 // Ping: answered once every message posted before it is handled. Update:
-// paints what is waiting to be painted.
+// paints the whole window again, frame and controls.
 enum class Call : LONG { Ping, Update, SystemMenu, Icons, Paint };
 
 struct Shared {
