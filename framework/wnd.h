@@ -66,6 +66,10 @@ public:
                   int width, int height, HWND parent, HMENU idOrMenu);
     BOOL DestroyWindow();
 
+    HWND GetSafeHwnd() const { return m_hWnd; }
+    // The handle of `wnd`, null for no object (the free function below, also
+    // reachable inside the members of window classes).
+    static HWND GetSafeHwnd(const CWnd* wnd) { return wnd != nullptr ? wnd->m_hWnd : nullptr; }
     operator HWND() const { return m_hWnd; }
 
     // --- Overridables ------------------------------------------------------
@@ -156,7 +160,7 @@ private:
 };
 
 // The window handle of `wnd`, null for no window object.
-inline HWND GetSafeHwnd(const CWnd* wnd) { return wnd != nullptr ? wnd->m_hWnd : nullptr; }
+inline HWND GetSafeHwnd(const CWnd* wnd) { return CWnd::GetSafeHwnd(wnd); }
 
 }  // namespace kg
 

@@ -48,6 +48,7 @@ function(kg_windows_path out path)
 endfunction()
 
 add_subdirectory(framework)
+add_subdirectory(window)
 add_subdirectory(payload)
 add_subdirectory(kgpack)
 add_subdirectory(app)
