@@ -50,16 +50,23 @@ BOOL InstallerDialog::OnInitDialog() {
         GetDlgItem(IDC_UNINSTALL)->EnableWindow(FALSE);
         GetDlgItem(IDC_UPGRADE)->EnableWindow(FALSE);
     }
-    // The system gives the focus to the first enabled button.
+    // The system gives the focus to the first enabled button; it is made the
+    // default button too, which the template's three default buttons would
+    // leave on the last of them, disabled or not.
+    SendMessage(DM_SETDEFID, ::GetDlgCtrlID(::GetNextDlgTabItem(m_hWnd, nullptr, FALSE)));
     return TRUE;
 }
 
 BOOL InstallerDialog::PreTranslateMessage(MSG* msg) {
-    // There is no OK button: Enter presses the focused push button if it is
-    // enabled and does nothing else. Left to the dialog manager, it would
-    // press the first default button of the template, disabled or not, or
-    // end the dialog.
-    if (msg->message == WM_KEYDOWN && msg->wParam == VK_RETURN && !IsEnabledPushButton(::GetFocus())) {
+    // Enter presses the focused button if it is an enabled push button, and
+    // does nothing else: there is no OK button to end the dialog. The dialog
+    // manager would press the template's last default button instead,
+    // disabled or not, whenever the focus came without the default look.
+    if (msg->message == WM_KEYDOWN && msg->wParam == VK_RETURN) {
+        const HWND focus = ::GetFocus();
+        if (IsEnabledPushButton(focus)) {
+            SendMessage(WM_COMMAND, MAKEWPARAM(::GetDlgCtrlID(focus), BN_CLICKED), reinterpret_cast<LPARAM>(focus));
+        }
         return TRUE;
     }
     return CDialog::PreTranslateMessage(msg);

@@ -5,29 +5,31 @@
 // icons, what a paint draws) its hook answers (pilot_hook.cpp).
 //
 // One command a line on standard input, its arguments separated by tabs;
-// one JSON object a line in reply. Windows are named by their handle's
-// number. Commands:
+// one JSON object a line in reply. A window W is named by its handle's
+// number or by its caption (a visible window of the program, waited for up
+// to 10 s). Commands that post to the program return once it has handled
+// what they posted, or is inside a modal loop (a message box) it opened.
 //   start PROGRAM [ARGS]      run PROGRAM with exactly the argument text ARGS
 //   exit MS                   its exit code, waiting up to MS ms (null: runs)
-//   window TITLE MS           a visible window of it with caption TITLE
-//   gone HWND MS              whether the window has gone within MS ms
-//   read HWND                 caption, state, focus and controls
-//   click HWND ID             BM_CLICK posted to an enabled button
-//   keys HWND KEY...          keys typed into the window: Enter, Escape, Tab,
+//   window TITLE MS           its visible window with caption TITLE, or null
+//   read W                    caption, state, focus and controls
+//   click W ID                BM_CLICK posted to an enabled button
+//   keys W KEY...             keys typed into the window: Enter, Escape, Tab,
 //                             Space, F4, a letter, with Shift+, Alt+, Ctrl+
-//   close-box HWND            a mouse click on the window's close box
-//   syscommand HWND ID        WM_SYSCOMMAND posted
-//   sysmenu|icons|paint HWND  the hook's calls (pilot_shared.h)
-//   shot HWND|0 PATH          the window (0: the screen) as a BMP file
+//   close-box W               a mouse click on the window's close box
+//   syscommand W ID           WM_SYSCOMMAND posted
+//   sysmenu|icons|paint W     what the hook reads (pilot_hook.cpp)
+//   shot W|0 PATH             the window (0: the screen) as a BMP file
 //   service NAME              the service's state
-//   hover HWND ID             the mouse moved onto control ID's centre: the
+//   message CODE              the system's text for an error code
+//   hover W ID                the mouse moved onto control ID's centre: the
 //                             cursor the program shows then
-//   press HWND ID             a mouse click on control ID's centre
-//   colours HWND ID           control ID's rectangle and its pure blue
+//   press W ID                a mouse click on control ID's centre
+//   colours W ID              control ID's rectangle and its pure blue
 //                             (0000FF) and purple (800080) pixels on the screen
-//   tooltip HWND ID           the text of control ID's tool 1 and whether
+//   tooltip W ID              the text of control ID's tool 1 and whether
 //                             its tooltip is showing (the hook reads them)
-//   settext HWND ID TEXT      control ID's text set from outside
+//   settext W ID TEXT         control ID's text set from outside
 //   http [COMMAND]            COMMAND as the handler of http addresses;
 //                             without: no handler at all (HKCR\http removed)
 #include <windows.h>
@@ -79,7 +81,6 @@ void EndProgramHandles() {
     program = {};
 }
 
-HWND ToWindow(const std::string& text) { return reinterpret_cast<HWND>(std::strtoull(text.c_str(), nullptr, 10)); }
 std::string Number(HWND window) { return std::to_string(reinterpret_cast<UINT_PTR>(window)); }
 std::string Text(HWND window) {
     char text[1024] = "";
@@ -121,9 +122,15 @@ std::string Start(const std::vector<std::string>& args) {
     EndProgramHandles();
     programPath = args.at(1);
     std::string commandLine = "\"" + programPath + "\"" + (args.size() > 2 ? " " + args[2] : "");
+    // Its standard streams are not the pilot's replies.
+    SECURITY_ATTRIBUTES inheritable = {sizeof inheritable, nullptr, TRUE};
+    const Handle nul(CreateFileA("NUL", GENERIC_READ | GENERIC_WRITE, FILE_SHARE_READ | FILE_SHARE_WRITE, &inheritable,
+                                 OPEN_EXISTING, 0, nullptr));
     STARTUPINFOA startup = {};
     startup.cb = sizeof startup;
-    if (!CreateProcessA(programPath.c_str(), &commandLine[0], nullptr, nullptr, FALSE, 0, nullptr, nullptr, &startup,
+    startup.dwFlags = STARTF_USESTDHANDLES;
+    startup.hStdInput = startup.hStdOutput = startup.hStdError = nul.h;
+    if (!CreateProcessA(programPath.c_str(), &commandLine[0], nullptr, nullptr, TRUE, 0, nullptr, nullptr, &startup,
                         &program)) {
         return "{\"error\": " + std::to_string(GetLastError()) + "}";
     }
@@ -138,7 +145,7 @@ std::string Exit(DWORD ms) {
     return "{\"exit\": " + std::to_string(code) + "}";
 }
 
-std::string FindWindowTitled(const std::string& title, DWORD ms) {
+HWND FindWindowTitled(const std::string& title, DWORD ms) {
     HWND found = nullptr;
     WaitFor(ms, [&] {
         for (HWND window : ProgramWindows()) {
@@ -146,7 +153,14 @@ std::string FindWindowTitled(const std::string& title, DWORD ms) {
         }
         return found != nullptr;
     });
-    return "{\"hwnd\": " + (found ? Number(found) : "null") + "}";
+    return found;
+}
+
+HWND ToWindow(const std::string& name) {
+    if (name.find_first_not_of("0123456789") == std::string::npos) {
+        return reinterpret_cast<HWND>(std::strtoull(name.c_str(), nullptr, 10));
+    }
+    return FindWindowTitled(name, 10000);
 }
 
 std::string Read(HWND window) {
@@ -170,14 +184,6 @@ std::string Read(HWND window) {
            std::to_string(rect.right) + ", " + std::to_string(rect.bottom) + "], \"controls\": [" + controls + "]}";
 }
 
-std::string Click(HWND window, int id) {
-    const HWND button = GetDlgItem(window, id);
-    // Wine clicks a disabled button too; a person cannot.
-    if (button == nullptr || !IsWindowEnabled(button)) return "{\"clicked\": false}";
-    PostMessageA(button, BM_CLICK, 0, 0);
-    return "{\"clicked\": true}";
-}
-
 // Sets the hook on the window's thread and waits until it answers there.
 std::string CallHook(HWND window, Call call) {
     const DWORD thread = GetWindowThreadProcessId(window, nullptr);
@@ -192,8 +198,22 @@ std::string CallHook(HWND window, Call call) {
     shared->window = window;
     ResetEvent(replied.h);
     PostMessageA(window, callMessage, 0, 0);
-    if (WaitForSingleObject(replied.h, 10000) != WAIT_OBJECT_0) return "{\"error\": \"the hook did not answer\"}";
-    return shared->reply;
+    // A window that goes meanwhile drops what was posted to it: what was
+    // posted before has been handled then.
+    for (int waited = 0; waited < 10000; waited += 50) {
+        if (WaitForSingleObject(replied.h, 50) == WAIT_OBJECT_0) return shared->reply;
+        if (!IsWindow(window)) return "{}";
+    }
+    return "{\"error\": \"the hook did not answer\"}";
+}
+
+std::string Click(HWND window, int id) {
+    const HWND button = GetDlgItem(window, id);
+    // Wine clicks a disabled button too; a person cannot.
+    if (button == nullptr || !IsWindowEnabled(button)) return "{\"clicked\": false}";
+    PostMessageA(button, BM_CLICK, 0, 0);
+    const std::string handled = CallHook(GetAncestor(window, GA_ROOTOWNER), Call::Ping);
+    return handled == "{}" ? "{\"clicked\": true}" : handled;
 }
 
 // One key as SendInput events: modifiers down, the key down and up,
@@ -284,7 +304,12 @@ std::string CloseBox(HWND window) {
 // The window as it is on the screen, what Wine drew, as a 24-bit BMP.
 std::string Shot(HWND window, const std::string& path) {
     RECT rect = {0, 0, GetSystemMetrics(SM_CXSCREEN), GetSystemMetrics(SM_CYSCREEN)};
-    if (window != nullptr) GetWindowRect(window, &rect);
+    if (window != nullptr) {
+        CallHook(window, Call::Update);
+        GetWindowRect(window, &rect);
+    }
+    // What was painted reaches the screen a moment later.
+    Sleep(300);
     const int width = rect.right - rect.left, height = rect.bottom - rect.top;
     BITMAPINFOHEADER header = {sizeof header, width, height, 1, 24, BI_RGB, 0, 0, 0, 0, 0};
     const DWORD rowBytes = (width * 3 + 3) & ~3u;
@@ -319,7 +344,14 @@ std::string Service(const std::string& name) {
     if (service) CloseServiceHandle(service);
     if (manager) CloseServiceHandle(manager);
     return queried ? "{\"state\": " + std::to_string(status.dwCurrentState) + "}"
-                   : "{\"error\": " + std::to_string(error) + "}";
+                   : "{\"open-error\": " + std::to_string(error) + "}";
+}
+
+std::string Message(DWORD code) {
+    char text[1024] = "";
+    FormatMessageA(FORMAT_MESSAGE_FROM_SYSTEM | FORMAT_MESSAGE_IGNORE_INSERTS, nullptr, code,
+                   MAKELANGID(LANG_NEUTRAL, SUBLANG_DEFAULT), text, sizeof text, nullptr);
+    return "{\"text\": " + Quote(text) + "}";
 }
 
 HWND Control(HWND window, const std::string& id) { return GetDlgItem(window, std::atoi(id.c_str())); }
@@ -384,8 +416,7 @@ std::string Colours(HWND window, HWND control) {
 
 std::string HttpHandler(const std::string& command) {
     if (command.empty()) {
-        const LONG status = SHDeleteKeyA(HKEY_CLASSES_ROOT, "http");
-        return "{\"deleted\": " + std::to_string(status) + "}";
+        return "{\"deleted\": " + std::to_string(SHDeleteKeyA(HKEY_CLASSES_ROOT, "http")) + "}";
     }
     HKEY key = nullptr;
     LONG status = RegCreateKeyExA(HKEY_CLASSES_ROOT, "http\\shell\\open\\command", 0, nullptr, 0, KEY_SET_VALUE,
@@ -403,31 +434,37 @@ std::string HttpHandler(const std::string& command) {
 std::string Run(const std::vector<std::string>& args) {
     const std::string& command = args[0];
     const auto arg = [&](std::size_t i) { return i < args.size() ? args[i] : std::string(); };
-    const HWND window = ToWindow(arg(1));
-    const DWORD ms = std::strtoul(arg(2).c_str(), nullptr, 10);
+    const auto number = [&](std::size_t i) { return std::strtoul(arg(i).c_str(), nullptr, 0); };
     if (command == "start" && args.size() >= 2) return Start(args);
-    if (command == "exit") return Exit(std::strtoul(arg(1).c_str(), nullptr, 10));
-    if (command == "window") return FindWindowTitled(arg(1), ms);
-    if (command == "gone") return std::string("{\"gone\": ") + Bool(WaitFor(ms, [&] { return !IsWindow(window); })) + "}";
+    if (command == "exit") return Exit(number(1));
+    if (command == "window") {
+        const HWND found = FindWindowTitled(arg(1), number(2));
+        return "{\"hwnd\": " + (found ? Number(found) : "null") + "}";
+    }
+    if (command == "service") return Service(arg(1));
+    if (command == "message") return Message(number(1));
+    if (command == "http") return HttpHandler(arg(1));
+    const HWND window = ToWindow(arg(1));
+    if (window == nullptr && command != "shot") return "{\"error\": " + Quote("no window " + arg(1)) + "}";
     if (command == "read") return Read(window);
-    if (command == "click") return Click(window, std::atoi(arg(2).c_str()));
+    if (command == "click") return Click(window, static_cast<int>(number(2)));
     if (command == "keys") return Keys(window, std::vector<std::string>(args.begin() + 2, args.end()));
     if (command == "close-box") return CloseBox(window);
     if (command == "syscommand") {
-        PostMessageA(window, WM_SYSCOMMAND, std::strtoul(arg(2).c_str(), nullptr, 0), 0);
-        return "{}";
+        PostMessageA(window, WM_SYSCOMMAND, number(2), 0);
+        return CallHook(window, Call::Ping);
     }
     if (command == "sysmenu") return CallHook(window, Call::SystemMenu);
     if (command == "icons") return CallHook(window, Call::Icons);
-    if (command == "paint") return CallHook(window, Call::PaintIconic);
+    if (command == "paint") return CallHook(window, Call::Paint);
     if (command == "shot") return Shot(window, arg(2));
-    if (command == "service") return Service(arg(1));
     if (command == "hover") return Hover(window, Control(window, arg(2)));
     if (command == "press") return Mouse(window, Centre(Control(window, arg(2))), true);
     if (command == "colours") return Colours(window, Control(window, arg(2)));
     if (command == "tooltip") return CallHook(Control(window, arg(2)), Call::Tooltip);
-    if (command == "settext") return std::string("{\"set\": ") + Bool(SetWindowTextA(Control(window, arg(2)), arg(3).c_str())) + "}";
-    if (command == "http") return HttpHandler(arg(1));
+    if (command == "settext") {
+        return std::string("{\"set\": ") + Bool(SetWindowTextA(Control(window, arg(2)), arg(3).c_str())) + "}";
+    }
     return "{\"error\": " + Quote("unknown command " + command) + "}";
 }
 

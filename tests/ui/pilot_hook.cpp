@@ -135,7 +135,7 @@ private:
     void** slot_ = nullptr;
 };
 
-std::string PaintIconic(HWND window) {
+std::string Paint(HWND window) {
     drawn.clear();
     erased.clear();
     RECT client = {};
@@ -163,15 +163,15 @@ std::string PaintIconic(HWND window) {
 // Which cursor the program shows now.
 std::string Cursor() {
     const HCURSOR cursor = GetCursor();
-    const char* name = cursor == nullptr                                                  ? "none"
+    const char* name = cursor == nullptr                                                           ? "none"
                        : cursor == LoadCursorA(GetModuleHandleA(nullptr), MAKEINTRESOURCEA(23460)) ? "hand"
-                       : cursor == LoadCursorA(nullptr, IDC_ARROW)                             ? "arrow"
-                                                                                               : "other";
+                       : cursor == LoadCursorA(nullptr, IDC_ARROW)                                 ? "arrow"
+                                                                                                   : "other";
     return std::string("{\"cursor\": ") + Quote(name) + "}";
 }
 
-// Tool 1 of the control `control` in the tooltips of its thread: its text
-// and whether its tooltip is showing.
+// Tool 1 of `control` in a tooltip of its thread: its text and whether the
+// tooltip is showing.
 std::string Tooltip(HWND control) {
     struct Search {
         HWND control;
@@ -189,7 +189,8 @@ std::string Tooltip(HWND control) {
             tool.hwnd = search.control;
             tool.uId = 1;
             tool.lpszText = text;
-            if (lstrcmpiA(name, TOOLTIPS_CLASSA) != 0 || !SendMessageA(window, TTM_GETTOOLINFOA, 0, reinterpret_cast<LPARAM>(&tool))) {
+            if (lstrcmpiA(name, TOOLTIPS_CLASSA) != 0 ||
+                !SendMessageA(window, TTM_GETTOOLINFOA, 0, reinterpret_cast<LPARAM>(&tool))) {
                 return TRUE;
             }
             search.reply = "{\"text\": " + Quote(text) + ", \"showing\": " + Bool(IsWindowVisible(window)) + "}";
@@ -203,9 +204,13 @@ void Answer(Shared& call) {
     std::string reply = "{}";
     switch (call.call) {
     case Call::Ping: break;
+    case Call::Update:
+        RedrawWindow(call.window, nullptr, nullptr,
+                     RDW_INVALIDATE | RDW_ERASE | RDW_FRAME | RDW_ALLCHILDREN | RDW_UPDATENOW);
+        break;
     case Call::SystemMenu: reply = SystemMenu(call.window); break;
     case Call::Icons: reply = Icons(call.window); break;
-    case Call::PaintIconic: reply = PaintIconic(call.window); break;
+    case Call::Paint: reply = Paint(call.window); break;
     case Call::Cursor: reply = Cursor(); break;
     case Call::Tooltip: reply = Tooltip(call.window); break;
     }

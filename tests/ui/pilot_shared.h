@@ -13,7 +13,10 @@ constexpr char REPLY_EVENT[] = "kgpilot-reply";
 // thread, where GetSystemMenu and the icon messages work.
 constexpr char CALL_MESSAGE[] = "kgpilot-call";
 
-enum class Call : LONG { Ping, SystemMenu, Icons, PaintIconic, Cursor, Tooltip };
+// Ping: answered once every message posted before it is handled. Update:
+// paints the whole window again, frame and controls. Cursor: the cursor
+// shown now. Tooltip: tool 1 of the control the call was posted to.
+enum class Call : LONG { Ping, Update, SystemMenu, Icons, Paint, Cursor, Tooltip };
 
 struct Shared {
     volatile LONG keyMessages;
