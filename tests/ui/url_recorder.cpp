@@ -1,6 +1,7 @@
 // kgurlrecorder RECORD ADDRESS: the tests' handler of web addresses. The
 // shell starts it for a link the program opens; it appends ADDRESS and a
-// line feed to the file RECORD, so a test can see what was opened.
+// line feed to the file RECORD, so a test can see what was opened. A GUI
+// program: a console of its own would take the foreground from the dialog.
 #include <cstdio>
 
 int main(int argc, char** argv) {
