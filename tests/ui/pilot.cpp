@@ -20,7 +20,6 @@
 //   syscommand W ID           WM_SYSCOMMAND posted
 //   sysmenu|icons|paint W     what the hook reads (pilot_hook.cpp)
 //   shot W|0 PATH             the window (0: the screen) as a BMP file
-//   service NAME              the service's state
 //   message CODE              the system's text for an error code
 //   hover W ID                the mouse moved onto control ID's centre: the
 //                             cursor the program shows then
@@ -58,9 +57,13 @@ struct Handle {
     HANDLE h;
 };
 
+// The hook on the program's GUI thread, set on first use.
 struct Hook {
-    ~Hook() {
+    ~Hook() { Reset(); }
+    void Reset() {
         if (h) UnhookWindowsHookEx(h);
+        h = nullptr;
+        thread = 0;
     }
     HHOOK h = nullptr;
     DWORD thread = 0;
@@ -72,7 +75,6 @@ const Handle replied(CreateEventA(nullptr, FALSE, FALSE, REPLY_EVENT));
 const UINT callMessage = RegisterWindowMessageA(CALL_MESSAGE);
 
 PROCESS_INFORMATION program = {};
-std::string programPath;
 Hook hook;
 
 void EndProgramHandles() {
@@ -120,8 +122,8 @@ bool WaitFor(DWORD ms, Done done) {
 
 std::string Start(const std::vector<std::string>& args) {
     EndProgramHandles();
-    programPath = args.at(1);
-    std::string commandLine = "\"" + programPath + "\"" + (args.size() > 2 ? " " + args[2] : "");
+    hook.Reset();
+    std::string commandLine = "\"" + args[1] + "\"" + (args.size() > 2 ? " " + args[2] : "");
     // Its standard streams are not the pilot's replies.
     SECURITY_ATTRIBUTES inheritable = {sizeof inheritable, nullptr, TRUE};
     const Handle nul(CreateFileA("NUL", GENERIC_READ | GENERIC_WRITE, FILE_SHARE_READ | FILE_SHARE_WRITE, &inheritable,
@@ -130,7 +132,7 @@ std::string Start(const std::vector<std::string>& args) {
     startup.cb = sizeof startup;
     startup.dwFlags = STARTF_USESTDHANDLES;
     startup.hStdInput = startup.hStdOutput = startup.hStdError = nul.h;
-    if (!CreateProcessA(programPath.c_str(), &commandLine[0], nullptr, nullptr, TRUE, 0, nullptr, nullptr, &startup,
+    if (!CreateProcessA(args[1].c_str(), &commandLine[0], nullptr, nullptr, TRUE, 0, nullptr, nullptr, &startup,
                         &program)) {
         return "{\"error\": " + std::to_string(GetLastError()) + "}";
     }
@@ -175,23 +177,19 @@ std::string Read(HWND window) {
                     Bool(child == gui.hwndFocus) + ", \"style\": " + std::to_string(GetWindowLongA(child, GWL_STYLE)) +
                     "}";
     }
-    RECT rect = {};
-    GetWindowRect(window, &rect);
-    return "{\"title\": " + Quote(Text(window)) + ", \"class\": " + Quote(ClassName(window)) +
-           ", \"enabled\": " + Bool(IsWindowEnabled(window)) + ", \"visible\": " + Bool(IsWindowVisible(window)) +
+    return "{\"title\": " + Quote(Text(window)) + ", \"enabled\": " + Bool(IsWindowEnabled(window)) +
            ", \"active\": " + Bool(gui.hwndActive == window) + ", \"owner\": " + Number(GetWindow(window, GW_OWNER)) +
-           ", \"rect\": [" + std::to_string(rect.left) + ", " + std::to_string(rect.top) + ", " +
-           std::to_string(rect.right) + ", " + std::to_string(rect.bottom) + "], \"controls\": [" + controls + "]}";
+           ", \"controls\": [" + controls + "]}";
 }
 
 // Sets the hook on the window's thread and waits until it answers there.
 std::string CallHook(HWND window, Call call) {
     const DWORD thread = GetWindowThreadProcessId(window, nullptr);
     if (hook.thread != thread) {
-        if (hook.h) UnhookWindowsHookEx(hook.h);
+        hook.Reset();
         const HMODULE dll = GetModuleHandleA("kgpilot_hook.dll");
-        hook.h = SetWindowsHookExA(WH_GETMESSAGE, reinterpret_cast<HOOKPROC>(reinterpret_cast<void*>(GetProcAddress(dll, "PilotHook"))), dll,
-                                   thread);
+        const auto proc = reinterpret_cast<HOOKPROC>(reinterpret_cast<void*>(GetProcAddress(dll, "PilotHook")));
+        hook.h = SetWindowsHookExA(WH_GETMESSAGE, proc, dll, thread);
         hook.thread = hook.h ? thread : 0;
     }
     shared->call = call;
@@ -335,18 +333,6 @@ std::string Shot(HWND window, const std::string& path) {
     return "{\"size\": [" + std::to_string(width) + ", " + std::to_string(height) + "]}";
 }
 
-std::string Service(const std::string& name) {
-    const SC_HANDLE manager = OpenSCManagerA(nullptr, nullptr, SC_MANAGER_CONNECT);
-    const SC_HANDLE service = manager ? OpenServiceA(manager, name.c_str(), SERVICE_QUERY_STATUS) : nullptr;
-    SERVICE_STATUS status = {};
-    const bool queried = service && QueryServiceStatus(service, &status);
-    const DWORD error = GetLastError();
-    if (service) CloseServiceHandle(service);
-    if (manager) CloseServiceHandle(manager);
-    return queried ? "{\"state\": " + std::to_string(status.dwCurrentState) + "}"
-                   : "{\"open-error\": " + std::to_string(error) + "}";
-}
-
 std::string Message(DWORD code) {
     char text[1024] = "";
     FormatMessageA(FORMAT_MESSAGE_FROM_SYSTEM | FORMAT_MESSAGE_IGNORE_INSERTS, nullptr, code,
@@ -441,7 +427,6 @@ std::string Run(const std::vector<std::string>& args) {
         const HWND found = FindWindowTitled(arg(1), number(2));
         return "{\"hwnd\": " + (found ? Number(found) : "null") + "}";
     }
-    if (command == "service") return Service(arg(1));
     if (command == "message") return Message(number(1));
     if (command == "http") return HttpHandler(arg(1));
     const HWND window = ToWindow(arg(1));
