@@ -62,12 +62,19 @@ void CStaticHyperlink::FollowLink() {
     if (borrowText) {
         GetWindowText(action.file);
     }
+    // The borrowed text goes again on every way out, an exception's too.
+    struct GiveBack {
+        std::string& file;
+        bool borrowed;
+        ~GiveBack() {
+            if (borrowed) {
+                file.clear();
+            }
+        }
+    } giveBack{action.file, borrowText};
     if (action.Run(reportErrors)) {
         followed = TRUE;
         InvalidateRect(nullptr, TRUE);
-    }
-    if (borrowText) {
-        action.file.clear();
     }
 }
 

@@ -74,8 +74,9 @@ BOOL CStyledStatic::InitializeStatic() {
     savedRect = RectInParent();
     RECT client;
     GetClientRect(&client);
-    tooltip.Create(this, 0);
-    tooltip.AddTool(this, tooltipText.c_str(), &client, TOOL_ID);
+    if (tooltip.Create(this, 0)) {
+        tooltip.AddTool(this, tooltipText.c_str(), &client, TOOL_ID);
+    }
     UpdateTooltipText();
     if (!fontMade && CreateTextFont()) {
         fontMade = TRUE;
