@@ -160,15 +160,22 @@ TEST(StyledStatic, TooltipTextColoursAndRefitting) {
     }
 }
 
-TEST(StyledStatic, ANewSizeIsKeptForTheTool) {
-    Parent parent(400, 200);
-    CStyledStatic control;
-    Attach(control, parent, SS_CENTER, ADDRESS, {10, 10, 310, 30});
-    control.SetWindowPos(nullptr, 20, 30, 100, 15, SWP_NOZORDER);
-    EXPECT_EQ(120, control.savedRect.right);
-    CToolInfo info;
-    ASSERT_TRUE(control.tooltip.GetToolInfo(info, &control, 1));
-    EXPECT_EQ(100, info.rect.right) << "the tool does not cover the resized control";
+// A resize: a fitting control fits itself again; another keeps the new
+// rectangle and its tool covers it.
+TEST(StyledStatic, Resized) {
+    for (const BOOL fit : {FALSE, TRUE}) {
+        Parent parent(400, 200);
+        CStyledStatic control;
+        control.fitToText = fit;
+        Attach(control, parent, SS_LEFT, ADDRESS, {10, 10, 310, 30});
+        control.SetWindowPos(nullptr, 20, 30, 100, 15, SWP_NOZORDER);
+        const SIZE text = Extent(ADDRESS);
+        EXPECT_EQ(fit ? "20,30 " + std::to_string(text.cx) + "x" + std::to_string(text.cy) : "20,30 100x15", Placed(control));
+        CToolInfo info;
+        ASSERT_TRUE(control.tooltip.GetToolInfo(info, &control, 1));
+        EXPECT_EQ(fit ? text.cx : 100, info.rect.right) << "the tool does not cover the control";
+        EXPECT_EQ(fit ? 10 : 20, control.savedRect.left) << "fitting " << fit;
+    }
 }
 
 // --- Backgrounds, painted into a 32-bit memory bitmap --------------------
