@@ -44,7 +44,7 @@ protected:
         if (msg->message == WM_KEYDOWN) {
             log += "dialog ";
         }
-        return msg->message == WM_KEYDOWN && eatKeys;
+        return msg->message == WM_KEYDOWN && eatKeys ? TRUE : CDialog::PreTranslateMessage(msg);
     }
     void OnDestroy() {
         if (onDestroy) {

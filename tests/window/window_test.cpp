@@ -12,11 +12,10 @@ TopWindow::TopWindow() { CreateEx(0, "STATIC", "top", WS_POPUP | WS_VISIBLE, 0, 
 void LoggingStatic::PreSubclassWindow() { ++subclassed; }
 
 BOOL LoggingStatic::PreTranslateMessage(MSG* msg) {
-    if (msg->message != WM_KEYDOWN) {
-        return FALSE;
+    if (msg->message == WM_KEYDOWN) {
+        *log += "label ";
     }
-    *log += "label ";
-    return eatKeys;
+    return msg->message == WM_KEYDOWN && eatKeys ? TRUE : CStatic::PreTranslateMessage(msg);
 }
 
 }  // namespace kg::test
