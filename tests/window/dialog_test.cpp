@@ -6,6 +6,7 @@
 #include <functional>
 
 #include "framework/dialog.h"
+#include "framework/static.h"
 #include "tests/support/message_boxes.h"
 #include "tests/window/window_test.h"
 
@@ -13,6 +14,23 @@ namespace kg {
 namespace {
 
 using test::TopWindow;
+
+// Counts its subclassings and logs the keys it is offered before dispatch;
+// `eatKeys` makes it keep them.
+class LoggingStatic : public CStatic {
+public:
+    std::string* log = nullptr;
+    BOOL eatKeys = FALSE;
+    int subclassed = 0;
+
+    void PreSubclassWindow() override { ++subclassed; }
+    BOOL PreTranslateMessage(MSG* msg) override {
+        if (msg->message == WM_KEYDOWN) {
+            *log += "label ";
+        }
+        return msg->message == WM_KEYDOWN && eatKeys ? TRUE : CStatic::PreTranslateMessage(msg);
+    }
+};
 
 class TestDialog : public CDialog {
 public:
@@ -23,7 +41,7 @@ public:
     std::function<void(TestDialog&)> beforeInit;  // before the data exchange
     std::function<void(TestDialog&)> onInit;      // after it
     std::function<void(TestDialog&)> onDestroy;
-    test::LoggingStatic label;
+    LoggingStatic label;
     int labelId = IDC_LABEL;
     std::string log;
     BOOL eatKeys = FALSE;

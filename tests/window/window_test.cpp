@@ -9,13 +9,4 @@ CWinApp& App() {
 
 TopWindow::TopWindow() { CreateEx(0, "STATIC", "top", WS_POPUP | WS_VISIBLE, 0, 0, 200, 100, nullptr, nullptr); }
 
-void LoggingStatic::PreSubclassWindow() { ++subclassed; }
-
-BOOL LoggingStatic::PreTranslateMessage(MSG* msg) {
-    if (msg->message == WM_KEYDOWN) {
-        *log += "label ";
-    }
-    return msg->message == WM_KEYDOWN && eatKeys ? TRUE : CStatic::PreTranslateMessage(msg);
-}
-
 }  // namespace kg::test
