@@ -1,214 +1,151 @@
-// Construction of the installer object: the five paths as the system's
-// directories give them, and what is told and built when the system cannot
-// give them (injected).
+// Construction of the installer object: its paths, the driver's status and
+// the payload extracted into the temporary folder, with what it tells when
+// one of them cannot be had; and the folder removed at the end.
 #include <gtest/gtest.h>
 
-#include <algorithm>
 #include <cstring>
-#include <string>
 
 #include "framework/system_text.h"
-#include "installer/driver_installer.h"
-#include "tests/installer/installer_machine.h"
+#include "framework/winapp.h"
+#include "tests/installer/machine.h"
 
 namespace kg {
 namespace {
 
-using test::FolderExists;
-using test::Override;
-using test::StdoutCapture;
-using test::SystemDirectory;
-using test::TempDirectory;
+using namespace test;
 
 const std::string PATH_FAILED = "An error occurred while building the path:\n";
+const std::string QUERY_FAILED = "An error occurred while querying the status of the driver:";
 const std::string EXTRACT_FAILED = "Error while extracting files";
 
-void ExpectNoPaths(const DriverInstaller& installer) {
-    EXPECT_EQ("", installer.GetTempFolderPath());
-    EXPECT_EQ("", installer.GetDriverSourcePath());
-    EXPECT_EQ("", installer.GetMessageFileSourcePath());
-    EXPECT_EQ("", installer.GetDriverDestinationPath());
-    EXPECT_EQ("", installer.GetMessageFileDestinationPath());
-}
-
-// What the extraction tells when there is no folder path at all.
-std::string NoFolderTold() {
-    ::CreateDirectoryA("", nullptr);
-    return "Could not create output directory :\n" + FormatSystemMessage(::GetLastError()) + EXTRACT_FAILED;
-}
-
-// Counts every call that could delete or remove something on disk, and
-// refuses it: with no folder path, a cleanup that went ahead would empty the
-// current directory.
-struct DiskChanges {
-    static int& Count() {
-        static int count = 0;
-        return count;
-    }
-    static HANDLE WINAPI FindFirst(LPCSTR, LPWIN32_FIND_DATAA) {
-        ++Count();
-        ::SetLastError(ERROR_ACCESS_DENIED);
-        return INVALID_HANDLE_VALUE;
-    }
-    static BOOL WINAPI DeleteOne(LPCSTR) {
-        ++Count();
-        ::SetLastError(ERROR_ACCESS_DENIED);
-        return FALSE;
-    }
-    static BOOL WINAPI RemoveFolder(LPCSTR) {
-        ++Count();
-        ::SetLastError(ERROR_ACCESS_DENIED);
-        return FALSE;
-    }
-
-    DiskChanges() { Count() = 0; }
-    test::ApiOverride<decltype(sys.FindFirstFileA)> find{sys.FindFirstFileA, FindFirst};
-    test::ApiOverride<decltype(sys.DeleteFileA)> remove{sys.DeleteFileA, DeleteOne};
-    test::ApiOverride<decltype(sys.RemoveDirectoryA)> removeFolder{sys.RemoveDirectoryA, RemoveFolder};
-};
-
-// Directory queries as the test makes them answer: a text of a given length
-// and the length returned, or 0 with a last error.
+// A directory query as the test makes it answer: the text, the length
+// returned and the last error. No text and length 0 with no error: the real one.
 struct Answer {
     std::string text;
-    DWORD returned;
+    DWORD length;
     DWORD error;
 };
-Answer tempAnswer;
-Answer systemAnswer;
+Answer tempAnswer, systemAnswer;
 
 DWORD Give(const Answer& answer, LPSTR buffer, DWORD size) {
-    // The system writes no more than the buffer holds.
     std::memcpy(buffer, answer.text.c_str(), std::min<std::size_t>(answer.text.size() + 1, size));
     ::SetLastError(answer.error);
-    return answer.returned;
+    return answer.length;
 }
-DWORD WINAPI GivenTempPath(DWORD size, LPSTR buffer) { return Give(tempAnswer, buffer, size); }
-UINT WINAPI GivenSystemDirectory(LPSTR buffer, UINT size) { return Give(systemAnswer, buffer, size); }
-
-// A path of `length` characters on drive C.
-std::string PathOfLength(std::size_t length) { return "C:\\" + std::string(length - 3, 'd'); }
-
-using Construction = test::MachineTest;
-
-TEST_F(Construction, PathsFollowTheSystemsDirectories) {
-    const DriverInstaller installer(TRUE);
-    const std::string temp = TempDirectory() + "kginst\\";
-    EXPECT_EQ(temp, installer.GetTempFolderPath());
-    EXPECT_EQ(temp + "kestgard.sys", installer.GetDriverSourcePath());
-    EXPECT_EQ(temp + "kestgard.dll", installer.GetMessageFileSourcePath());
-    EXPECT_EQ(SystemDirectory() + "\\drivers\\kestgard.sys", installer.GetDriverDestinationPath());
-    EXPECT_EQ(SystemDirectory() + "\\kestgard.dll", installer.GetMessageFileDestinationPath());
+DWORD WINAPI GivenTempPath(DWORD size, LPSTR buffer) {
+    return tempAnswer.length + tempAnswer.error ? Give(tempAnswer, buffer, size) : Real(&SystemApi::GetTempPathA)(size, buffer);
+}
+UINT WINAPI GivenSystemDirectory(LPSTR buffer, UINT size) {
+    return systemAnswer.length + systemAnswer.error ? Give(systemAnswer, buffer, size)
+                                                    : Real(&SystemApi::GetSystemDirectoryA)(buffer, size);
 }
 
-TEST_F(Construction, TemporaryDirectoryWithSpacesIsUsedAsGiven) {
-    const test::TempDir scratch;
-    const std::string directory = scratch.Str("with  two spaces") + "\\";
-    ASSERT_TRUE(::CreateDirectoryA(directory.c_str(), nullptr));
-    tempAnswer = {directory, static_cast<DWORD>(directory.size()), ERROR_SUCCESS};
-    const auto temp = Override(sys.GetTempPathA, GivenTempPath);
-    StdoutCapture out;
-    {
-        const DriverInstaller installer(TRUE);
-        EXPECT_EQ(directory + "kginst\\kestgard.sys", installer.GetDriverSourcePath());
-        EXPECT_TRUE(test::FileExists(installer.GetDriverSourcePath()));
-    }
-    EXPECT_EQ("", out.Text());
-    EXPECT_FALSE(FolderExists(directory + "kginst\\"));
-}
-
-TEST_F(Construction, TemporaryDirectoryThatCannotBeHadLeavesNoPathsAndTouchesNothing) {
-    const std::string noFolder = NoFolderTold();
-    tempAnswer = {"", 0, ERROR_NOT_READY};
-    const auto temp = Override(sys.GetTempPathA, GivenTempPath);
-    const DiskChanges changes;
-    StdoutCapture out;
-    {
-        const DriverInstaller installer(TRUE);
-        ExpectNoPaths(installer);
-    }
-    EXPECT_EQ(PATH_FAILED + FormatSystemMessage(ERROR_NOT_READY) + noFolder, out.Text());
-    EXPECT_EQ(0, DiskChanges::Count()) << "the destructor must not clean the current directory";
-}
-
-TEST_F(Construction, TemporaryDirectoryTooLongForItsBufferIsNotUsed) {
-    const std::string noFolder = NoFolderTold();
-    for (const DWORD needed : {260u, 261u, 400u}) {
-        SCOPED_TRACE(needed);
-        // What a buffer too small holds is no path; give it a plausible one.
-        tempAnswer = {"C:\\cut\\", needed, ERROR_SUCCESS};
-        const auto temp = Override(sys.GetTempPathA, GivenTempPath);
-        const DiskChanges changes;
-        StdoutCapture out;
-        {
-            const DriverInstaller installer(TRUE);
-            ExpectNoPaths(installer);
-        }
-        EXPECT_EQ(PATH_FAILED + FormatSystemMessage(ERROR_INSUFFICIENT_BUFFER) + noFolder, out.Text());
-        EXPECT_EQ(0, DiskChanges::Count());
-    }
-}
-
-TEST_F(Construction, SystemDirectoryThatCannotBeHadLeavesTheDestinationsEmpty) {
-    systemAnswer = {"", 0, ERROR_ACCESS_DENIED};
-    const auto system = Override(sys.GetSystemDirectoryA, GivenSystemDirectory);
-    StdoutCapture out;
-    const DriverInstaller installer(TRUE);
-
-    EXPECT_EQ(PATH_FAILED + FormatSystemMessage(ERROR_ACCESS_DENIED), out.Text());
-    EXPECT_EQ(TempDirectory() + "kginst\\", installer.GetTempFolderPath());
-    EXPECT_EQ(TempDirectory() + "kginst\\kestgard.sys", installer.GetDriverSourcePath());
-    EXPECT_EQ(TempDirectory() + "kginst\\kestgard.dll", installer.GetMessageFileSourcePath());
-    EXPECT_EQ("", installer.GetDriverDestinationPath());
-    EXPECT_EQ("", installer.GetMessageFileDestinationPath());
-    EXPECT_TRUE(test::FileExists(installer.GetDriverSourcePath())) << "the extraction still runs";
-}
-
-TEST_F(Construction, LongSystemDirectoryGetsADriverPathOnlyWhenTheDriversFolderFits) {
-    // "\drivers\" has 9 characters: with the terminator, 250 is the longest
-    // system directory whose drivers folder fits the 260-byte buffer.
+TEST(Construction, PathsFromTheSystemsDirectories) {
+    Prepare(Clean);
+    ::CreateDirectoryA("", nullptr);
+    const std::string noFolder = "Could not create output directory :\n" + FormatSystemMessage(::GetLastError()) + EXTRACT_FAILED;
+    const std::string dir250 = "C:\\" + std::string(247, 'd'), dir251 = dir250 + "d";
+    const std::string temp = TempFolder(), system = SystemDirectory();
+    const std::string tooLong = PATH_FAILED + FormatSystemMessage(ERROR_INSUFFICIENT_BUFFER);
     const struct {
-        DWORD length;
-        bool messageFilePath;
-        bool driverPath;
-    } cases[] = {
-        {250, true, true},
-        {251, true, false},
-        {259, true, false},
-        {260, false, false},  // the size a directory too long for the buffer needs
-        {300, false, false},
+        const char* what;
+        Answer temp, system;
+        std::string told;
+        std::string paths;  // temporary folder, driver and message file, from and to
+    } rows[] = {
+        {"as the system gives them", {}, {}, "",
+         temp + " " + temp + "kestgard.sys>" + system + "\\drivers\\kestgard.sys " + temp + "kestgard.dll>" + system + "\\kestgard.dll"},
+        {"no temporary directory", {"", 0, ERROR_NOT_READY}, {}, PATH_FAILED + FormatSystemMessage(ERROR_NOT_READY) + noFolder, " > >"},
+        {"temporary directory of 260", {"C:\\cut\\", 260, 0}, {}, tooLong + noFolder, " > >"},
+        {"temporary directory of 400", {"C:\\cut\\", 400, 0}, {}, tooLong + noFolder, " > >"},
+        {"no system directory", {}, {"", 0, ERROR_ACCESS_DENIED}, PATH_FAILED + FormatSystemMessage(ERROR_ACCESS_DENIED),
+         temp + " " + temp + "kestgard.sys> " + temp + "kestgard.dll>"},
+        {"system directory of 250", {}, {dir250, 250, 0}, "",
+         temp + " " + temp + "kestgard.sys>" + dir250 + "\\drivers\\kestgard.sys " + temp + "kestgard.dll>" + dir250 + "\\kestgard.dll"},
+        {"system directory of 251: no room for the drivers folder", {}, {dir251, 251, 0}, tooLong,
+         temp + " " + temp + "kestgard.sys> " + temp + "kestgard.dll>" + dir251 + "\\kestgard.dll"},
+        {"system directory of 260", {}, {"C:\\cut", 260, 0}, tooLong, temp + " " + temp + "kestgard.sys> " + temp + "kestgard.dll>"},
     };
-    for (const auto& c : cases) {
-        SCOPED_TRACE(c.length);
-        const std::string directory = c.length < 260 ? PathOfLength(c.length) : "C:\\cut";
-        systemAnswer = {directory, c.length, ERROR_SUCCESS};
-        const auto system = Override(sys.GetSystemDirectoryA, GivenSystemDirectory);
-        StdoutCapture out;
-        const DriverInstaller installer(TRUE);
-
-        EXPECT_EQ(c.driverPath ? "" : PATH_FAILED + FormatSystemMessage(ERROR_INSUFFICIENT_BUFFER), out.Text());
-        EXPECT_EQ(c.messageFilePath ? directory + "\\kestgard.dll" : "", installer.GetMessageFileDestinationPath());
-        EXPECT_EQ(c.driverPath ? directory + "\\drivers\\kestgard.sys" : "", installer.GetDriverDestinationPath());
+    for (const auto& row : rows) {
+        tempAnswer = row.temp;
+        systemAnswer = row.system;
+        const ApiOverride tempPath(sys.GetTempPathA, &GivenTempPath);
+        const ApiOverride systemDirectory(sys.GetSystemDirectoryA, &GivenSystemDirectory);
+        // Without a temporary folder nothing may be cleaned: it would be the current directory.
+        const Injected find({"FindFirstFileA", 0, ERROR_ACCESS_DENIED});
+        const Injected removeFolder({"RemoveDirectoryA", 0, ERROR_ACCESS_DENIED});
+        std::string paths;
+        EXPECT_EQ(row.told, Told([&] {
+            const DriverInstaller installer(TRUE);
+            paths = installer.GetTempFolderPath() + " " + installer.GetDriverSourcePath() + ">" +
+                    installer.GetDriverDestinationPath() + " " + installer.GetMessageFileSourcePath() + ">" +
+                    installer.GetMessageFileDestinationPath();
+        })) << row.what;
+        EXPECT_EQ(row.paths, paths) << row.what;
+        EXPECT_EQ(row.told.find(noFolder) == std::string::npos, find.Calls() + removeFolder.Calls() == 2) << row.what;
+        std::filesystem::remove_all(temp);
     }
 }
 
-TEST_F(Construction, EveryConstructionMessageIsWrittenInTheOrderOfItsStep) {
-    const std::string noFolder = NoFolderTold();
-    tempAnswer = {"", 0, ERROR_NOT_READY};
-    const auto temp = Override(sys.GetTempPathA, GivenTempPath);
-    test::ManagerFailureCode() = ERROR_ACCESS_DENIED;
-    const auto manager = Override(sys.OpenSCManagerA, test::FailingOpenSCManagerA);
-    const DiskChanges refused;
-    StdoutCapture out;
-    {
-        const DriverInstaller installer(TRUE);
-        EXPECT_EQ(INSTALL_STATUS_NOT_INSTALLED, installer.GetInstallStatus());
+// Message boxes recorded instead of shown.
+std::string boxes;
+int WINAPI RecordBox(HWND, LPCSTR text, LPCSTR, UINT) {
+    boxes += std::string("[") + text + "]";
+    return IDOK;
+}
+
+TEST(Construction, StatusAndExtraction) {
+    const std::string program = GetModuleFilePath(nullptr);
+    const struct {
+        const char* what;
+        Machine machine;
+        Fault fault;
+        InstallStatus status;
+        std::string told;
+        std::string boxes;
+    } rows[] = {
+        {"clean", Clean, {}, INSTALL_STATUS_NOT_INSTALLED, "", ""},
+        {"installed", Installed, {}, INSTALL_STATUS_INSTALLED, "", ""},
+        {"stopped", Stopped, {}, INSTALL_STATUS_NOT_INSTALLED, "", ""},
+        {"marked for deletion, still running", MarkedForDeletion, {}, INSTALL_STATUS_INSTALLED, "", ""},
+        {"more drivers than the buffer holds", Installed, {"EnumServicesStatusA", 1, ERROR_MORE_DATA}, INSTALL_STATUS_NOT_INSTALLED, "", ""},
+        {"manager access denied", Installed, {"OpenSCManagerA", 1, ERROR_ACCESS_DENIED}, INSTALL_STATUS_NOT_INSTALLED,
+         QUERY_FAILED + "Cannot access the service control manager", ""},
+        {"manager unavailable", Installed, {"OpenSCManagerA", 1, RPC_S_SERVER_UNAVAILABLE}, INSTALL_STATUS_NOT_INSTALLED,
+         QUERY_FAILED + "Cannot open the service control manager", ""},
+        {"folder not created", Clean, {"CreateDirectoryA", 1, ERROR_ACCESS_DENIED}, INSTALL_STATUS_NOT_INSTALLED,
+         "Could not create output directory " + TempFolder() + ":\n" + FormatSystemMessage(ERROR_ACCESS_DENIED) + EXTRACT_FAILED, ""},
+        {"program file not opened again", Clean, {"CreateFileA", 2, ERROR_SHARING_VIOLATION}, INSTALL_STATUS_NOT_INSTALLED,
+         EXTRACT_FAILED, "[Cannot open " + program + " for reading: " + RemoveLineBreaks(FormatSystemMessage(ERROR_SHARING_VIOLATION)) + "]"},
+    };
+    const ApiOverride recorder(sys.MessageBoxA, &RecordBox);
+    for (const auto& row : rows) {
+        Prepare(row.machine);
+        boxes.clear();
+        InstallStatus status{};
+        const Condition fault(row.fault);
+        EXPECT_EQ(row.told, Told([&] { status = DriverInstaller(TRUE).GetInstallStatus(); })) << row.what;
+        EXPECT_EQ(row.status, status) << row.what;
+        EXPECT_EQ(row.boxes, boxes) << row.what;
+        EXPECT_FALSE(std::filesystem::exists(TempFolder())) << row.what << ": the temporary folder is left";
     }
-    EXPECT_EQ(PATH_FAILED + FormatSystemMessage(ERROR_NOT_READY) +
-                  "An error occurred while querying the status of the driver:"
-                  "Cannot access the service control manager" +
-                  noFolder,
-              out.Text());
+    Prepare(Clean);
+}
+
+TEST(Construction, TemporaryFolder) {
+    Prepare(Clean);
+    std::filesystem::create_directories(TempFolder() + "sub");
+    WriteBytes(TempFolder() + "kestgard.sys", "stale");
+    DriverInstaller installer(TRUE);
+    EXPECT_EQ("new", FileWord(installer.GetDriverSourcePath(), "kestgard.sys")) << "a stale payload file is used";
+    EXPECT_EQ("new", FileWord(installer.GetMessageFileSourcePath(), "kestgard.dll"));
+    EXPECT_FALSE(installer.RemoveTempFolder()) << "a folder holding a folder counts as removed";
+    EXPECT_EQ("-", FileWord(installer.GetDriverSourcePath(), "kestgard.sys")) << "the cleanup stops at a folder";
+    EXPECT_TRUE(std::filesystem::exists(TempFolder() + "sub")) << "the cleanup deletes a folder it did not make";
+    std::filesystem::remove(TempFolder() + "sub");
+    WriteBytes(TempFolder() + "left by someone", "");
+    EXPECT_TRUE(installer.RemoveTempFolder());
+    EXPECT_FALSE(std::filesystem::exists(TempFolder())) << "the temporary folder is left";
 }
 
 }  // namespace
