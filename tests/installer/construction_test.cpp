@@ -19,11 +19,7 @@ const std::string EXTRACT_FAILED = "Error while extracting files";
 
 // A directory query as the test makes it answer: text, length returned, last
 // error. All empty: the system's own answer.
-struct Answer {
-    std::string text;
-    DWORD length, error;
-};
-Answer tempAnswer, systemAnswer;
+struct Answer { std::string text; DWORD length, error; } tempAnswer, systemAnswer;
 
 UINT Give(const Answer& answer, LPSTR buffer, DWORD size) {
     std::memcpy(buffer, answer.text.c_str(), std::min<std::size_t>(answer.text.size() + 1, size));
@@ -44,11 +40,8 @@ TEST(Construction, PathsFromTheSystemsDirectories) {
     const std::string noFolder = "Could not create output directory :\n" + FormatSystemMessage(::GetLastError()) + EXTRACT_FAILED;
     const std::string tooLong = PATH_FAILED + FormatSystemMessage(ERROR_INSUFFICIENT_BUFFER), system = SystemDirectory();
     const std::string d250 = "C:\\" + std::string(247, 'd'), d251 = d250 + "d";
-    const struct {
-        const char* what;
-        Answer temp, system;
-        std::string told, paths;  // where the driver and the message file go
-    } rows[] = {
+    // The directories' answers, what construction tells, and where the driver and the message file go.
+    const struct { const char* what; Answer temp, system; std::string told, paths; } rows[] = {
         {"as the system gives them", {}, {}, "", system + "\\drivers\\kestgard.sys " + system + "\\kestgard.dll"},
         {"no temporary directory", {"", 0, ERROR_NOT_READY}, {}, PATH_FAILED + FormatSystemMessage(ERROR_NOT_READY) + noFolder, " "},
         {"temporary directory of 260", {"C:\\cut\\", 260, 0}, {}, tooLong + noFolder, " "},
@@ -88,26 +81,16 @@ TEST(Construction, StatusAndExtraction) {
     const std::string reopenFailed = "[Cannot open " + GetModuleFilePath(nullptr) + " for reading: " +
                                      RemoveLineBreaks(FormatSystemMessage(ERROR_SHARING_VIOLATION)) + " 48]";
     const std::string queryFailed = "An error occurred while querying the status of the driver:";
-    const struct {
-        const char* what;
-        Machine machine;
-        Fault fault;
-        InstallStatus status;
-        std::string told, boxes;
-    } rows[] = {
+    const struct { const char* what; Machine machine; Fault fault; InstallStatus status; std::string told, boxes; } rows[] = {
         {"clean", Clean, {}, INSTALL_STATUS_NOT_INSTALLED, "", ""},
         {"installed", Installed, {}, INSTALL_STATUS_INSTALLED, "", ""},
         {"stopped", Stopped, {}, INSTALL_STATUS_NOT_INSTALLED, "", ""},
         {"marked for deletion, still running", MarkedForDeletion, {}, INSTALL_STATUS_INSTALLED, "", ""},
         {"more drivers than the buffer holds", Installed, {"EnumServicesStatusA", 1, ERROR_MORE_DATA}, INSTALL_STATUS_NOT_INSTALLED, "", ""},
-        {"manager access denied", Installed, {"OpenSCManagerA", 1, ERROR_ACCESS_DENIED}, INSTALL_STATUS_NOT_INSTALLED,
-         queryFailed + "Cannot access the service control manager", ""},
-        {"manager unavailable", Installed, {"OpenSCManagerA", 1, RPC_S_SERVER_UNAVAILABLE}, INSTALL_STATUS_NOT_INSTALLED,
-         queryFailed + "Cannot open the service control manager", ""},
-        {"folder not created", Clean, {"CreateDirectoryA", 1, ERROR_ACCESS_DENIED}, INSTALL_STATUS_NOT_INSTALLED,
-         folderFailed + EXTRACT_FAILED, ""},
-        {"program file not opened again", Clean, {"CreateFileA", 2, ERROR_SHARING_VIOLATION}, INSTALL_STATUS_NOT_INSTALLED,
-         EXTRACT_FAILED, reopenFailed},
+        {"manager access denied", Installed, {"OpenSCManagerA", 1, ERROR_ACCESS_DENIED}, INSTALL_STATUS_NOT_INSTALLED, queryFailed + "Cannot access the service control manager", ""},
+        {"manager unavailable", Installed, {"OpenSCManagerA", 1, RPC_S_SERVER_UNAVAILABLE}, INSTALL_STATUS_NOT_INSTALLED, queryFailed + "Cannot open the service control manager", ""},
+        {"folder not created", Clean, {"CreateDirectoryA", 1, ERROR_ACCESS_DENIED}, INSTALL_STATUS_NOT_INSTALLED, folderFailed + EXTRACT_FAILED, ""},
+        {"program file not opened again", Clean, {"CreateFileA", 2, ERROR_SHARING_VIOLATION}, INSTALL_STATUS_NOT_INSTALLED, EXTRACT_FAILED, reopenFailed},
     };
     const ApiOverride recorder(sys.MessageBoxA, &RecordBox);
     for (const auto& row : rows) {

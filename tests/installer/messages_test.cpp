@@ -43,7 +43,7 @@ int WINAPI RecordBox(HWND owner, LPCSTR text, LPCSTR caption, UINT type) {
     return IDOK;
 }
 
-enum Call { INFORMATION, EXCLAMATION, WITH_TEXT, SYSTEM_ERROR, TEXT_SYSTEM_ERROR, USAGE };
+enum Call { INFORMATION, WITH_TEXT, SYSTEM_ERROR, TEXT_SYSTEM_ERROR, USAGE };
 
 TEST(Messages, WhatTheUserReads) {
     theApp.Run(::GetModuleHandleA(nullptr), noArguments);
@@ -52,22 +52,14 @@ TEST(Messages, WhatTheUserReads) {
     const std::string usage = "Kestrelgard Installation Tool\nCopyright (C) 2026 The Kestrelgard Developers. All rights "
                               "reserved.\nUsage: Kgsetup /i   Installs Kestrelgard\n\n";
     const std::string installFailed = "An error occurred while installing the driver";
-    const struct {
-        const char* what;
-        Call call;
-        UINT id;
-        std::string text;
-        DWORD code;
-        const char* fake;
-        std::string output, box;  // no box text: the same as the output
-    } rows[] = {
+    // The call, what it writes in the command-line run, and what its box shows (no text: the same).
+    const struct { const char* what; Call call; UINT id; std::string text; DWORD code; const char* fake; std::string output, box; } rows[] = {
         {"success", INFORMATION, IDS_INSTALLED, "", 0, nullptr, "Kestrelgard has been successfully installed.", ""},
         {"usage", USAGE, 0, "", 0, nullptr, usage, ""},
         {"with text", WITH_TEXT, IDS_INSTALL_FAILED, "detail", 0, nullptr, installFailed + "detail", ""},
         {"with text cut to 1023", WITH_TEXT, IDS_INSTALL_FAILED, d1023, 0, nullptr, (installFailed + d1023).substr(0, 1023), ""},
         {"percent signs", WITH_TEXT, IDS_REMOVE_FAILED, "%s %1 %d", 0, nullptr, "An error occurred while removing the driver%s %1 %d", ""},
-        {"system error", SYSTEM_ERROR, IDS_PATH_FAILED, "", 5, nullptr, "An error occurred while building the path:\n" + denied,
-         "An error occurred while building the path:\n" + shown},
+        {"system error", SYSTEM_ERROR, IDS_PATH_FAILED, "", 5, nullptr, "An error occurred while building the path:\n" + denied, "An error occurred while building the path:\n" + shown},
         {"text and system error", TEXT_SYSTEM_ERROR, 0, "own %s", 5, nullptr, "own %s:\n" + denied, "own %s:\n" + shown},
         {"no system text", TEXT_SYSTEM_ERROR, 0, "own", NO_TEXT, nullptr, "own:\n", ""},
         {"system text that does not fit", TEXT_SYSTEM_ERROR, 0, t1015, 5, nullptr, t1015 + ":\n", ""},
@@ -90,7 +82,6 @@ TEST(Messages, WhatTheUserReads) {
             return Told([&] {
                 switch (row.call) {
                 case INFORMATION: installer.ShowMessage(row.id, true); break;
-                case EXCLAMATION: installer.ShowMessage(row.id, false); break;
                 case WITH_TEXT: installer.ShowMessageWithText(row.id, row.text); break;
                 case SYSTEM_ERROR: installer.ShowSystemError(row.id, row.code); break;
                 case TEXT_SYSTEM_ERROR: installer.ShowTextSystemError(row.text, row.code); break;
@@ -116,12 +107,8 @@ TEST(Messages, WhatTheUserReads) {
 TEST(Messages, ServiceControlFailures) {
     const std::string exists = RemoveLineBreaks(FormatSystemMessage(ERROR_SERVICE_EXISTS));
     const std::string m1000(1000, 'm'), m1023(1023, 'm'), m1024(1024, 'm');
-    const struct {
-        const char* what;
-        CDWException failure;
-        const char* fake;
-        std::string text, detail;  // GetErrorText, and what a handler appends
-    } rows[] = {
+    // The failure, its GetErrorText and what a handler appends to its message.
+    const struct { const char* what; CDWException failure; const char* fake; std::string text, detail; } rows[] = {
         {"system failure", {"", 1073, TRUE, 0}, nullptr, ": " + exists, ": " + exists},
         {"text and system failure", {"a\r\nb", 1073, TRUE, 0}, nullptr, "ab: " + exists, "a\r\nb"},
         {"text failure", {"text", 1073, FALSE, 0}, nullptr, "", "text"},
@@ -172,18 +159,24 @@ TEST(Messages, DriverPathCheck) {
     const FileHandle writing(::CreateFileA(locked.c_str(), GENERIC_WRITE, 0, nullptr, CREATE_ALWAYS, 0, nullptr));
     const FileHandle reading(::CreateFileA(file.c_str(), GENERIC_READ, FILE_SHARE_READ, nullptr, OPEN_EXISTING, 0, nullptr));
     const UINT REAL = 99;  // the system's drive type
-    const struct {
-        std::string path;
-        UINT driveType;
-        std::string failure, asked;
-    } rows[] = {
-        {"kestgard.sys", DRIVE_FIXED, step1, ""}, {"\\\\server\\share\\x.sys", DRIVE_FIXED, step1, ""},
-        {"\\x.sys", DRIVE_FIXED, step1, ""}, {"C:x.sys", DRIVE_FIXED, step1, ""}, {"C:", DRIVE_FIXED, step1, ""},
-        {"", DRIVE_FIXED, step1, ""}, {"C:/x.sys", DRIVE_FIXED, step1, ""}, {"CC\\x.sys", DRIVE_FIXED, step1, ""},
-        {"D:\\x.sys", DRIVE_UNKNOWN, step2, "D:\\"}, {"D:\\x.sys", DRIVE_NO_ROOT_DIR, noRoot, "D:\\"},
-        {"D:\\x.sys", DRIVE_REMOVABLE, step2, "D:\\"}, {"D:\\x.sys", DRIVE_REMOTE, step2, "D:\\"},
-        {"D:\\x.sys", DRIVE_CDROM, step2, "D:\\"}, {"D:\\x.sys", DRIVE_RAMDISK, step2, "D:\\"},
-        {"D:\\x.sys", 7, step3, "D:\\"}, {"D:\\x.sys", 0xFFFFFFFF, step3, "D:\\"}, {"Q:\\x.sys", REAL, noRoot, ""},
+    const struct { std::string path; UINT driveType; std::string failure, asked; } rows[] = {
+        {"kestgard.sys", DRIVE_FIXED, step1, ""},
+        {"\\\\server\\share\\x.sys", DRIVE_FIXED, step1, ""},
+        {"\\x.sys", DRIVE_FIXED, step1, ""},
+        {"C:x.sys", DRIVE_FIXED, step1, ""},
+        {"C:", DRIVE_FIXED, step1, ""},
+        {"", DRIVE_FIXED, step1, ""},
+        {"C:/x.sys", DRIVE_FIXED, step1, ""},
+        {"CC\\x.sys", DRIVE_FIXED, step1, ""},
+        {"D:\\x.sys", DRIVE_UNKNOWN, step2, "D:\\"},
+        {"D:\\x.sys", DRIVE_NO_ROOT_DIR, noRoot, "D:\\"},
+        {"D:\\x.sys", DRIVE_REMOVABLE, step2, "D:\\"},
+        {"D:\\x.sys", DRIVE_REMOTE, step2, "D:\\"},
+        {"D:\\x.sys", DRIVE_CDROM, step2, "D:\\"},
+        {"D:\\x.sys", DRIVE_RAMDISK, step2, "D:\\"},
+        {"D:\\x.sys", 7, step3, "D:\\"},
+        {"D:\\x.sys", 0xFFFFFFFF, step3, "D:\\"},
+        {"Q:\\x.sys", REAL, noRoot, ""},
         {missing, REAL, "[Step4]: Path error: " + missing + " 2", ""},
         {dir.Str("none\\x.sys"), REAL, "[Step4]: Path error: " + dir.Str("none\\x.sys") + " 3", ""},
         {locked, REAL, "[Step4]: Path error: " + locked + " 32", ""},

@@ -32,16 +32,10 @@ TEST(Kgpack, CommandLines) {
         many += q("f" + std::to_string(i));
     }
     const std::string installer = q("Kgsetup.exe"), sys = q("kestgard.sys"), dll = q("kestgard.dll");
-    const struct {
-        const char* what;
-        std::string arguments;
-        int exitCode;
-        std::string says;  // a part of its output
-    } rows[] = {
+    // The arguments, the exit code, and a part of what the tool says.
+    const struct { const char* what; std::string arguments; int exitCode; std::string says; } rows[] = {
         {"pack into another file", "pack" + installer + sys + dll + " -o" + q("out.exe"), 0, ""},
-        {"list", "list" + q("out.exe"), 0,
-         "    offset       size  name\n      4096       5000  kestgard.sys\n      9096       3000  kestgard.dll\n"
-         "2 entries, trailer 62 bytes\n"},
+        {"list", "list" + q("out.exe"), 0, "    offset       size  name\n      4096       5000  kestgard.sys\n      9096       3000  kestgard.dll\n" "2 entries, trailer 62 bytes\n"},
         {"verify", "verify" + q("out.exe"), 0, "2 entries, sound"},
         {"pack in place", "pack" + q("plain.exe") + dll, 0, ""},
         {"pack a packed file", "pack" + q("plain.exe") + dll, 1, "already carries a payload"},

@@ -19,58 +19,46 @@ using test::RawTrailer;
 using test::U32;
 using Files = std::map<std::string, std::string>;
 
-class Archive : public ::testing::Test {
-protected:
-    // Writes `bytes` as the program file and extracts it into out/.
-    int Extract(const std::string& bytes) {
-        test::WriteBytes(program_, bytes);
-        CFileException ignored;
-        return archive_.ExtractFile(program_, out_.Str(), ignored);
+// Extracts `file`, written as a program file, into a new folder: the result,
+// and every file written, there or beside the program file.
+std::pair<int, Files> Extract(PayloadArchive& archive, const std::string& file) {
+    const test::TempDir work, out;
+    test::WriteBytes(work.Str("program.exe"), file);
+    CFileException ignored;
+    const int result = archive.ExtractFile(work.Str("program.exe"), out.Str(), ignored);
+    Files written;
+    for (const std::string& name : out.List()) {
+        written[name] = test::ReadBytes(out.Str(name));
     }
-    Files Written() const {
-        Files files;
-        for (const std::string& name : out_.List()) {
-            files[name] = test::ReadBytes(out_.Str(name));
-        }
-        return files;
+    for (const std::string& name : work.List()) {
+        name != "program.exe" ? void(written["(outside) " + name]) : void();
     }
+    return {result, written};
+}
 
-    test::TempDir work_;
-    test::TempDir out_;
-    const std::string program_ = work_.Str("program.exe");
-    PayloadArchive archive_;
-};
-
-TEST_F(Archive, WhatEachProgramFileExtracts) {
-    const std::string image = test::MinimalImage(0x400);
-    const std::string packed = PackedImage(image, {{"a.txt", Pattern(300)}});
+TEST(Archive, WhatEachProgramFileExtracts) {
+    const std::string image = test::MinimalImage(0x400), packed = PackedImage(image, {{"a.txt", Pattern(300)}});
     std::string flipped = packed;
     flipped.back() ^= 1;
-    Files all256;
     std::vector<std::pair<std::string, std::string>> files256;
     for (int i = 0; i < 256; ++i) {
         files256.push_back({"f" + std::to_string(i), std::string(1, static_cast<char>(i))});
-        all256.insert(files256.back());
     }
     const std::string sound = Pattern(2000) + Pattern(100, 5);
-    const auto bad = [&](std::vector<test::RawEntry> entries, std::uint32_t count) {
-        return sound + RawTrailer(entries, count);
-    };
-    const struct {
-        const char* what;
-        std::string file;
-        int result;
-        Files written;
-    } rows[] = {
+    const auto bad = [&](std::vector<test::RawEntry> entries, std::uint32_t count) { return sound + RawTrailer(entries, count); };
+    const struct { const char* what; std::string file; int result; Files written; } rows[] = {
         {"one file", PackedImage(Pattern(512), {{"a.txt", "abc"}}), PAYLOAD_OK, {{"a.txt", "abc"}}},
-        {"every chunking", PackedImage(Pattern(64), {{"0", ""}, {"1000", Pattern(1000, 1)}, {"1001", Pattern(1001, 2)},
-                                                    {"2500", Pattern(2500, 3)}}),
-         PAYLOAD_OK, {{"0", ""}, {"1000", Pattern(1000, 1)}, {"1001", Pattern(1001, 2)}, {"2500", Pattern(2500, 3)}}},
-        {"a name ends at its zero byte", Pattern(32) + "xyz" + RawTrailer({{32, 3, std::string("a.txt\0zz", 8), 8}}, 1),
-         PAYLOAD_OK, {{"a.txt", "xyz"}}},
-        {"one name twice: the first entry wins", PackedImage(image, {{"a", "first"}, {"a", "last"}}), PAYLOAD_OK,
-         {{"a", "first"}}},
-        {"256 entries", PackedImage(Pattern(16), files256), PAYLOAD_OK, all256},
+        {"every chunking", PackedImage(Pattern(64), {{"0", ""},
+        {"1000", Pattern(1000, 1)},
+        {"1001", Pattern(1001, 2)},
+                                                    {"2500", Pattern(2500, 3)}}), PAYLOAD_OK, {{"0", ""},
+                                                    {"1000", Pattern(1000, 1)},
+                                                    {"1001", Pattern(1001, 2)},
+                                                    {"2500", Pattern(2500, 3)}}},
+        {"a name ends at its zero byte", Pattern(32) + "xyz" + RawTrailer({{32, 3, std::string("a.txt\0zz", 8), 8}}, 1), PAYLOAD_OK, {{"a.txt", "xyz"}}},
+        {"one name twice: the first entry wins", PackedImage(image, {{"a", "first"},
+        {"a", "last"}}), PAYLOAD_OK, {{"a", "first"}}},
+        {"256 entries", PackedImage(Pattern(16), files256), PAYLOAD_OK, Files(files256.begin(), files256.end())},
         {"image with payload", packed, PAYLOAD_OK, {{"a.txt", Pattern(300)}}},
         {"no payload", Pattern(4096), PAYLOAD_NO_MAGIC, {}},
         {"shorter than the magic", "short", PAYLOAD_NO_MAGIC, {}},
@@ -96,56 +84,52 @@ TEST_F(Archive, WhatEachProgramFileExtracts) {
         {"fields before the start", "a" + U32(1) + RawTrailer({}, 1), PAYLOAD_DAMAGED, {}},
         {"count cut off", "X!QARN_SFX!", PAYLOAD_DAMAGED, {}},
     };
+    PayloadArchive archive;
     for (const auto& row : rows) {
-        EXPECT_EQ(row.result, Extract(row.file)) << row.what;
-        EXPECT_EQ(row.written, Written()) << row.what;
+        EXPECT_EQ(std::make_pair(row.result, row.written), Extract(archive, row.file)) << row.what;
         if (row.result != PAYLOAD_OK) {
-            EXPECT_EQ("0", std::to_string(archive_.GetCount()) + archive_.GetEntry(0).name + archive_.GetEntry(1).name)
-                << row.what << ": the table is not emptied";
+            const PayloadEntry &first = archive.GetEntry(0), &second = archive.GetEntry(1);
+            EXPECT_EQ("0 0", std::to_string(archive.GetCount()) + first.name + second.name + " " + std::to_string(first.size + second.size)) << row.what << ": the table is not emptied";
         }
-        std::filesystem::remove_all(out_.Str());
-        std::filesystem::create_directory(out_.Str());
     }
-    EXPECT_EQ(PAYLOAD_OPEN_FAILED, archive_.ReadDirectory(work_.Str("missing.exe")));
+    EXPECT_EQ(PAYLOAD_OPEN_FAILED, archive.ReadDirectory("missing.exe"));
 }
 
-TEST_F(Archive, NamesThatAreNotPlainFileNamesAreSkipped) {
+TEST(Archive, NamesThatAreNotPlainFileNamesAreSkipped) {
     std::vector<std::pair<std::string, std::string>> files;
-    for (const std::string name : {"..\\evil", "../evil", "sub\\x", "sub/x", "C:evil", "\\abs", ".", "..", "...", "a.",
-                                   "a ", "", "CON", "nul.txt", "con.sys.txt", "com1", "LPT9.log", "CON .txt", "a*b",
-                                   "a?b", "a|b", "a<b", "a>b", "a\"b", "a\x01"}) {
-        files.push_back({name, "bad"});
+    for (const std::string name : {"..\\evil", "../evil", "sub\\x", "C:evil", "\\abs", ".", "..", "a.", "a ", "", "CON", "nul.txt", "con.sys.txt", "com1", "LPT9.log", "CON .txt", "a*b", "a?b", "a|b", "a<b", "a>b", "a\"b", "a\x01"}) {
+        files.push_back({name, "refused"});
     }
-    for (const std::string name : {"good.txt", "CONSOLE", "COM0", "LPT", "a b", " a", ".a"}) {
+    for (const std::string name : {"CONSOLE", "COM0", "LPT", "a b", " a", ".a"}) {
         files.push_back({name, name});
     }
-    ASSERT_EQ(PAYLOAD_OK, Extract(PackedImage(Pattern(16), files)));
-    EXPECT_EQ((Files{{" a", " a"}, {".a", ".a"}, {"a b", "a b"}, {"COM0", "COM0"}, {"CONSOLE", "CONSOLE"},
-                     {"LPT", "LPT"}, {"good.txt", "good.txt"}}),
-              Written());
-    EXPECT_EQ(std::vector<std::string>{"program.exe"}, work_.List()) << "written outside the output folder";
+    PayloadArchive archive;
+    EXPECT_EQ(std::make_pair(int{PAYLOAD_OK}, Files{{" a", " a"}, {".a", ".a"}, {"a b", "a b"}, {"COM0", "COM0"}, {"CONSOLE", "CONSOLE"}, {"LPT", "LPT"}}),
+              Extract(archive, PackedImage(Pattern(16), files)));
 }
 
-TEST_F(Archive, EntriesThatCannotBeWrittenWhole) {
-    std::filesystem::create_directory(out_.Str("taken"));  // a folder where a file would go
-    test::WriteBytes(out_.Str("third"), Pattern(5000));
-    ASSERT_EQ(PAYLOAD_OK, Extract(PackedImage(Pattern(16), {{"first", "1"}, {"taken", "2"}, {"third", "3"}})));
-    EXPECT_EQ("1", test::ReadBytes(out_.Str("first")));
-    EXPECT_EQ("3", test::ReadBytes(out_.Str("third"))) << "an existing file is not replaced whole";
-    EXPECT_TRUE(std::filesystem::is_directory(out_.Str("taken")));
+TEST(Archive, EntriesThatCannotBeWrittenWhole) {
+    const test::TempDir out;
+    std::filesystem::create_directory(out.Str("taken"));  // a folder where a file would go
+    test::WriteBytes(out.Str("third"), Pattern(5000));
+    const std::string file = PackedImage(Pattern(3000), {{"first", "1"}, {"taken", "2"}, {"third", "3"}, {"a.bin", Pattern(2500, 1)}});
+    test::WriteBytes(out.Str("program.exe"), file);
+    PayloadArchive archive;
+    CFileException ignored;
+    ASSERT_EQ(PAYLOAD_OK, archive.ExtractFile(out.Str("program.exe"), out.Str(), ignored));
+    EXPECT_EQ("1 3", test::ReadBytes(out.Str("first")) + " " + test::ReadBytes(out.Str("third"))) << "an existing file is not replaced whole";
 
     // The directory read from one file, the data from a shorter one: as when
     // the file is cut between the two opens.
-    const std::string file = PackedImage(Pattern(3000), {{"a.bin", Pattern(2500, 1)}});
-    ASSERT_EQ(PAYLOAD_OK, Extract(file));
-    test::WriteBytes(program_, file.substr(0, 4000));
+    test::WriteBytes(out.Str("program.exe"), file.substr(0, 4000));
     CFile source;
-    ASSERT_TRUE(source.Open(program_.c_str(), CFile::modeRead | CFile::shareDenyWrite));
-    std::filesystem::remove(out_.Str("a.bin"));
-    EXPECT_EQ(PAYLOAD_COPY_FAILED, archive_.ExtractEntry(source, 0, out_.Str() + "/"));
-    EXPECT_FALSE(std::filesystem::exists(out_.Str("a.bin"))) << "a partial file is left";
-    EXPECT_EQ(PAYLOAD_CREATE_FAILED, archive_.ExtractEntry(source, 1, out_.Str() + "/")) << "a slot not in use";
-    EXPECT_EQ(PAYLOAD_CREATE_FAILED, archive_.ExtractEntry(source, MAX_PAYLOAD_ENTRIES, out_.Str() + "/"));
+    ASSERT_TRUE(source.Open(out.Str("program.exe").c_str(), CFile::modeRead | CFile::shareDenyWrite));
+    EXPECT_EQ(PAYLOAD_COPY_FAILED, archive.ExtractEntry(source, 3, out.Str("new-")));
+    EXPECT_FALSE(std::filesystem::exists(out.Str("new-a.bin"))) << "a partial file is left";
+    EXPECT_EQ(PAYLOAD_CREATE_FAILED, archive.ExtractEntry(source, 4, out.Str())) << "a slot not in use";
+    EXPECT_EQ(PAYLOAD_CREATE_FAILED, archive.ExtractEntry(source, MAX_PAYLOAD_ENTRIES, out.Str()));
+    EXPECT_THROW(source.Seek(-1, CFile::begin), CFileException);
+    EXPECT_EQ("0 1", std::to_string(CFile::Remove(out.Str("none").c_str())) + " " + std::to_string(CFile::Remove(out.Str("first").c_str())));
 }
 
 }  // namespace

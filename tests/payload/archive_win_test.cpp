@@ -11,12 +11,7 @@ namespace kg {
 namespace {
 
 TEST(ArchiveFaults, WhatEachFailureLeaves) {
-    const struct {
-        const char* what;
-        test::Fault fault;
-        int result;
-        std::vector<std::string> written;
-    } rows[] = {
+    const struct { const char* what; test::Fault fault; int result; std::vector<std::string> written; } rows[] = {
         {"program file cannot be opened", {"CreateFileA", 1, ERROR_SHARING_VIOLATION}, PAYLOAD_OPEN_FAILED, {}},
         {"nor opened again", {"CreateFileA", 2, ERROR_SHARING_VIOLATION}, PAYLOAD_REOPEN_FAILED, {}},
         {"one output cannot be created", {"CreateFileA", 3, ERROR_ACCESS_DENIED}, PAYLOAD_OK, {"a.bin"}},

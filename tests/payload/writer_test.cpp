@@ -20,12 +20,7 @@ TEST(PayloadWriter, TrailerOfTheWorkedExample) {
 
 TEST(PayloadWriter, RefusesWhatTheReaderWouldReject) {
     PayloadWriter writer(0x7FFFFF00u);
-    const struct {
-        const char* what;
-        std::string name;
-        std::uint64_t size;
-        bool accepted;
-    } rows[] = {
+    const struct { const char* what; std::string name; std::uint64_t size; bool accepted; } rows[] = {
         {"name of 1001 bytes", std::string(1001, 'n'), 1, false},
         {"name of 1000 bytes", std::string(1000, 'n'), 1, true},
         {"zero byte in the name", std::string("a\0b", 3), 1, false},

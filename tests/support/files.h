@@ -2,7 +2,6 @@
 #pragma once
 
 #include <algorithm>
-#include <atomic>
 #include <chrono>
 #include <filesystem>
 #include <fstream>
@@ -12,17 +11,15 @@
 
 namespace kg::test {
 
-// A new empty folder under the system's temporary folder, removed with
-// everything in it when the object goes.
+// A new empty folder in the system's temporary folder, removed with all in it.
 class TempDir {
 public:
     TempDir() {
-        static std::atomic<unsigned> counter{0};
-        const auto stamp = std::chrono::steady_clock::now().time_since_epoch().count();
-        do {
-            path_ = std::filesystem::temp_directory_path() /
-                    ("kgtest-" + std::to_string(stamp) + "-" + std::to_string(counter++));
-        } while (!std::filesystem::create_directory(path_));
+        for (auto stamp = std::chrono::steady_clock::now().time_since_epoch().count();
+             !std::filesystem::create_directory(path_ = std::filesystem::temp_directory_path() /
+                                                        ("kgtest-" + std::to_string(stamp)));
+             ++stamp) {
+        }
     }
     ~TempDir() {
         std::error_code ignored;
@@ -31,9 +28,8 @@ public:
     TempDir(const TempDir&) = delete;
     TempDir& operator=(const TempDir&) = delete;
 
-    // The folder, or a name inside it, as a native path.
     std::string Str(const std::string& name = "") const { return name.empty() ? path_.string() : (path_ / name).string(); }
-    // The names of everything in the folder, sorted.
+    // The names in the folder, sorted.
     std::vector<std::string> List() const {
         std::vector<std::string> names;
         for (const auto& item : std::filesystem::directory_iterator(path_)) {
@@ -48,20 +44,20 @@ private:
 };
 
 inline void WriteBytes(const std::string& path, const std::string& bytes) {
-    std::ofstream(path, std::ios::binary | std::ios::trunc) << bytes;
+    std::ofstream(path, std::ios::binary) << bytes;
 }
 
 // The file's bytes; "(missing)" when it cannot be read.
 inline std::string ReadBytes(const std::string& path) {
     std::ifstream in(path, std::ios::binary);
-    return in ? std::string(std::istreambuf_iterator<char>(in), std::istreambuf_iterator<char>()) : "(missing)";
+    return in ? std::string(std::istreambuf_iterator<char>(in), {}) : "(missing)";
 }
 
 // `size` bytes of a pattern that differs from one position to the next.
 inline std::string Pattern(std::size_t size, unsigned seed = 0) {
     std::string bytes(size, '\0');
     for (std::size_t i = 0; i < size; ++i) {
-        bytes[i] = static_cast<char>((i * 7 + seed * 13 + i / 251) & 0xFF);
+        bytes[i] = static_cast<char>(i * 7 + seed * 13 + i / 251);
     }
     return bytes;
 }
