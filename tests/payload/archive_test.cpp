@@ -1,14 +1,18 @@
-// The payload reader on sound and damaged program files: what extraction
-// returns and what it writes. Built for the host (under the sanitizers) and
-// for Windows (under Wine): the same code on both.
+// The payload format: what the reader extracts from sound and damaged program
+// files, and what the writer refuses. Built for the host (under the
+// sanitizers) and for Windows (under Wine), with the failures Wine cannot make.
 #include <gtest/gtest.h>
 
 #include <filesystem>
 #include <map>
 
 #include "payload/archive.h"
+#include "payload/writer.h"
 #include "tests/support/files.h"
 #include "tests/support/trailer_bytes.h"
+#ifdef _WIN32
+#include "tests/support/fault.h"
+#endif
 
 namespace kg {
 namespace {
@@ -36,29 +40,22 @@ std::pair<int, Files> Extract(PayloadArchive& archive, const std::string& file) 
     return {result, written};
 }
 
-TEST(Archive, WhatEachProgramFileExtracts) {
+TEST(Payload, WhatEachProgramFileExtracts) {
     const std::string image = test::MinimalImage(0x400), packed = PackedImage(image, {{"a.txt", Pattern(300)}});
     std::string flipped = packed;
     flipped.back() ^= 1;
-    std::vector<std::pair<std::string, std::string>> files256;
+    std::vector<std::pair<std::string, std::string>> chunks = {{"0", ""}, {"1000", Pattern(1000)}, {"2500", Pattern(2500, 1)}}, many;
     for (int i = 0; i < 256; ++i) {
-        files256.push_back({"f" + std::to_string(i), std::string(1, static_cast<char>(i))});
+        many.push_back({"f" + std::to_string(i), std::string(1, static_cast<char>(i))});
     }
-    const std::string sound = Pattern(2000) + Pattern(100, 5);
-    const auto bad = [&](std::vector<test::RawEntry> entries, std::uint32_t count) { return sound + RawTrailer(entries, count); };
+    const std::string data = Pattern(2000) + Pattern(100, 5);
+    const auto bad = [&](std::vector<test::RawEntry> entries, std::uint32_t count) { return data + RawTrailer(entries, count); };
     const struct { const char* what; std::string file; int result; Files written; } rows[] = {
         {"one file", PackedImage(Pattern(512), {{"a.txt", "abc"}}), PAYLOAD_OK, {{"a.txt", "abc"}}},
-        {"every chunking", PackedImage(Pattern(64), {{"0", ""},
-        {"1000", Pattern(1000, 1)},
-        {"1001", Pattern(1001, 2)},
-                                                    {"2500", Pattern(2500, 3)}}), PAYLOAD_OK, {{"0", ""},
-                                                    {"1000", Pattern(1000, 1)},
-                                                    {"1001", Pattern(1001, 2)},
-                                                    {"2500", Pattern(2500, 3)}}},
-        {"a name ends at its zero byte", Pattern(32) + "xyz" + RawTrailer({{32, 3, std::string("a.txt\0zz", 8), 8}}, 1), PAYLOAD_OK, {{"a.txt", "xyz"}}},
-        {"one name twice: the first entry wins", PackedImage(image, {{"a", "first"},
-        {"a", "last"}}), PAYLOAD_OK, {{"a", "first"}}},
-        {"256 entries", PackedImage(Pattern(16), files256), PAYLOAD_OK, Files(files256.begin(), files256.end())},
+        {"data of every chunking", PackedImage(Pattern(64), chunks), PAYLOAD_OK, Files(chunks.begin(), chunks.end())},
+        {"256 files", PackedImage(Pattern(16), many), PAYLOAD_OK, Files(many.begin(), many.end())},
+        {"a name ends at its zero byte", Pattern(32) + "xyz" + RawTrailer({{32, 3, std::string("a.txt\0z", 7), 7}}, 1), PAYLOAD_OK, {{"a.txt", "xyz"}}},
+        {"one name twice: the first wins", PackedImage(image, {{"a", "first"}, {"a", "last"}}), PAYLOAD_OK, {{"a", "first"}}},
         {"image with payload", packed, PAYLOAD_OK, {{"a.txt", Pattern(300)}}},
         {"no payload", Pattern(4096), PAYLOAD_NO_MAGIC, {}},
         {"shorter than the magic", "short", PAYLOAD_NO_MAGIC, {}},
@@ -78,7 +75,7 @@ TEST(Archive, WhatEachProgramFileExtracts) {
         {"size 2^31", bad({{0, 0x80000000u, "a", 1}}, 1), PAYLOAD_DAMAGED, {}},
         {"data into the trailer", bad({{2000, 101, "a", 1}}, 1), PAYLOAD_DAMAGED, {}},
         {"data past the end", bad({{2100, 1, "a", 1}}, 1), PAYLOAD_DAMAGED, {}},
-        {"second entry's data too long", bad({{2000, 100, "a", 1}, {2000, 5000, "b", 1}}, 2), PAYLOAD_DAMAGED, {}},
+        {"second file's data too long", bad({{2000, 100, "a", 1}, {2000, 5000, "b", 1}}, 2), PAYLOAD_DAMAGED, {}},
         {"count above what the file holds", Pattern(20) + RawTrailer({}, 3), PAYLOAD_DAMAGED, {}},
         {"name before the start", U32(1) + RawTrailer({}, 1), PAYLOAD_DAMAGED, {}},
         {"fields before the start", "a" + U32(1) + RawTrailer({}, 1), PAYLOAD_DAMAGED, {}},
@@ -87,17 +84,17 @@ TEST(Archive, WhatEachProgramFileExtracts) {
     PayloadArchive archive;
     for (const auto& row : rows) {
         EXPECT_EQ(std::make_pair(row.result, row.written), Extract(archive, row.file)) << row.what;
-        if (row.result != PAYLOAD_OK) {
-            const PayloadEntry &first = archive.GetEntry(0), &second = archive.GetEntry(1);
-            EXPECT_EQ("0 0", std::to_string(archive.GetCount()) + first.name + second.name + " " + std::to_string(first.size + second.size)) << row.what << ": the table is not emptied";
-        }
+        const PayloadEntry &first = archive.GetEntry(0), &second = archive.GetEntry(1);
+        EXPECT_TRUE(row.result == PAYLOAD_OK || archive.GetCount() + first.name.size() + second.name.size() + first.size + second.size == 0)
+            << row.what << ": the table is not emptied";
     }
     EXPECT_EQ(PAYLOAD_OPEN_FAILED, archive.ReadDirectory("missing.exe"));
 }
 
-TEST(Archive, NamesThatAreNotPlainFileNamesAreSkipped) {
+TEST(Payload, NamesThatAreNotPlainFileNamesAreSkipped) {
     std::vector<std::pair<std::string, std::string>> files;
-    for (const std::string name : {"..\\evil", "../evil", "sub\\x", "C:evil", "\\abs", ".", "..", "a.", "a ", "", "CON", "nul.txt", "con.sys.txt", "com1", "LPT9.log", "CON .txt", "a*b", "a?b", "a|b", "a<b", "a>b", "a\"b", "a\x01"}) {
+    for (const std::string name : {"..\\evil", "../evil", "C:evil", ".", "..", "a.", "a ", "", "CON", "nul.txt", "con.sys.txt", "com1",
+                                   "LPT9.log", "CON .txt", "a*b", "a?b", "a|b", "a<b", "a>b", "a\"b", "a\x01"}) {
         files.push_back({name, "refused"});
     }
     for (const std::string name : {"CONSOLE", "COM0", "LPT", "a b", " a", ".a"}) {
@@ -108,17 +105,16 @@ TEST(Archive, NamesThatAreNotPlainFileNamesAreSkipped) {
               Extract(archive, PackedImage(Pattern(16), files)));
 }
 
-TEST(Archive, EntriesThatCannotBeWrittenWhole) {
+TEST(Payload, FilesThatCannotBeWrittenWhole) {
     const test::TempDir out;
     std::filesystem::create_directory(out.Str("taken"));  // a folder where a file would go
     test::WriteBytes(out.Str("third"), Pattern(5000));
-    const std::string file = PackedImage(Pattern(3000), {{"first", "1"}, {"taken", "2"}, {"third", "3"}, {"a.bin", Pattern(2500, 1)}});
+    const std::string file = PackedImage(Pattern(3000), {{"first", "1"}, {"taken", "2"}, {"third", "3"}, {"a.bin", Pattern(2500)}});
     test::WriteBytes(out.Str("program.exe"), file);
     PayloadArchive archive;
     CFileException ignored;
     ASSERT_EQ(PAYLOAD_OK, archive.ExtractFile(out.Str("program.exe"), out.Str(), ignored));
-    EXPECT_EQ("1 3", test::ReadBytes(out.Str("first")) + " " + test::ReadBytes(out.Str("third"))) << "an existing file is not replaced whole";
-
+    EXPECT_EQ("1 3", test::ReadBytes(out.Str("first")) + " " + test::ReadBytes(out.Str("third"))) << "a file not replaced whole";
     // The directory read from one file, the data from a shorter one: as when
     // the file is cut between the two opens.
     test::WriteBytes(out.Str("program.exe"), file.substr(0, 4000));
@@ -131,6 +127,56 @@ TEST(Archive, EntriesThatCannotBeWrittenWhole) {
     EXPECT_THROW(source.Seek(-1, CFile::begin), CFileException);
     EXPECT_EQ("0 1", std::to_string(CFile::Remove(out.Str("none").c_str())) + " " + std::to_string(CFile::Remove(out.Str("first").c_str())));
 }
+
+TEST(Payload, WriterRefusesWhatTheReaderWouldReject) {
+    PayloadWriter example(512);
+    ASSERT_EQ("", example.Add("a.txt", 3));
+    EXPECT_EQ(U32(512) + U32(3) + "a.txt" + U32(5) + U32(1) + "!QARN_SFX!", example.Trailer()) << "the worked example";
+    PayloadWriter writer(0x7FFFFF00u);
+    const struct { const char* what; std::string name; std::uint64_t size; bool accepted; } rows[] = {
+        {"name of 1001 bytes", std::string(1001, 'n'), 1, false},
+        {"name of 1000 bytes", std::string(1000, 'n'), 1, true},
+        {"zero byte in the name", std::string("a\0b", 3), 1, false},
+        {"path", "..\\x", 1, false},
+        {"2 GiB", "big", 0x80000000u, false},
+        {"plain", "a.txt", 0xEF, true},
+        {"the same name in other case", "A.TXT", 1, false},
+        {"ending at 2^31 - 1", "b", 0xF, true},
+        {"starting at 2^31 - 1", "c", 1, true},
+        {"starting at 2^31", "d", 0, false},
+    };
+    for (const auto& row : rows) {
+        EXPECT_EQ(row.accepted, writer.Add(row.name, row.size).empty()) << row.what;
+    }
+    EXPECT_EQ(0x7FFFFF01u, writer.Entries()[1].offset);
+    PayloadWriter full(0);
+    for (int i = 0; i < 256; ++i) {
+        full.Add("f" + std::to_string(i), 0);
+    }
+    EXPECT_NE("", full.Add("f256", 0)) << "a 257th file";
+}
+
+#ifdef _WIN32
+TEST(Payload, FailuresOfTheFileSystem) {
+    const struct { const char* what; test::Fault fault; int result; Files written; } rows[] = {
+        {"program file not opened", {"CreateFileA", 1, ERROR_SHARING_VIOLATION}, PAYLOAD_OPEN_FAILED, {}},
+        {"nor opened again", {"CreateFileA", 2, ERROR_SHARING_VIOLATION}, PAYLOAD_REOPEN_FAILED, {}},
+        {"one output not created", {"CreateFileA", 3, ERROR_ACCESS_DENIED}, PAYLOAD_OK, {{"a.bin", Pattern(2500)}}},
+        {"magic unreadable", {"ReadFile", 1, ERROR_CRC}, PAYLOAD_DAMAGED, {}},
+        {"count unreadable", {"ReadFile", 2, ERROR_CRC}, PAYLOAD_DAMAGED, {}},
+        {"name unreadable", {"ReadFile", 4, ERROR_CRC}, PAYLOAD_DAMAGED, {}},
+        {"offset unreadable", {"ReadFile", 6, ERROR_CRC}, PAYLOAD_DAMAGED, {}},
+        {"third piece of data unreadable", {"ReadFile", 14, ERROR_CRC}, PAYLOAD_COPY_FAILED, {{"b", "x"}}},
+        {"first piece not written", {"WriteFile", 2, ERROR_DISK_FULL}, PAYLOAD_COPY_FAILED, {{"b", "x"}}},
+    };
+    for (const auto& row : rows) {
+        PayloadArchive archive;
+        const test::Injected fault(row.fault);
+        EXPECT_EQ(std::make_pair(row.result, row.written), Extract(archive, PackedImage(Pattern(100), {{"a.bin", Pattern(2500)}, {"b", "x"}})))
+            << row.what;
+    }
+}
+#endif
 
 }  // namespace
 }  // namespace kg
