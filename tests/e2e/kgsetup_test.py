@@ -1,11 +1,8 @@
-"""Whole-program runs of the packed Kgsetup.exe from the command line, under
-Wine, on a clean machine of their own: what only a whole program shows. The
-bytes on standard output (a text-mode stream: each LF becomes CR LF), the exit
-code read on the Windows side (Wine's own keeps 8 bits) and the temporary
-folder gone. What a failure leaves on the machine is the engine tests' part.
-
-CTest sets KG_SOURCE_DIR, KG_BUILD_DIR and KG_PROBE; KG_E2E_KEEP=1 keeps the
-machine (build/x64/wine/e2e) and the outputs (build/x64/tests/e2e/work).
+"""Whole-program runs of the packed Kgsetup.exe from the command line on a clean
+Wine machine: only what a whole program shows, the bytes on standard output (a
+text-mode stream: LF becomes CR LF), the full exit code and the temporary
+folder gone. CTest sets KG_SOURCE_DIR, KG_BUILD_DIR and KG_PROBE;
+KG_E2E_KEEP=1 keeps the machine (build/x64/wine/e2e).
 """
 
 import os
@@ -36,9 +33,8 @@ def windows(path):
 
 
 def copy_failed(code):
-    """A failed copy of the driver: the system's text keeps its CR LF, which the stream makes CR CR LF."""
-    return b"An error occurred while copying the file kestgard.sys:\r\n" + wine(PROBE, "message", str(code)).replace(
-        b"\n", b"\r\n")
+    """The system's text keeps its CR LF, which the stream makes CR CR LF."""
+    return b"An error occurred while copying the file kestgard.sys:\r\n" + wine(PROBE, "message", str(code)).replace(b"\n", b"\r\n")
 
 
 class CommandLine(unittest.TestCase):

@@ -15,10 +15,8 @@ int main(int argc, char** argv) {
     const std::string command = argc > 1 ? argv[1] : "";
     if (command == "message" && argc == 3) {
         char text[4096];
-        const DWORD length =
-            FormatMessageA(FORMAT_MESSAGE_FROM_SYSTEM | FORMAT_MESSAGE_IGNORE_INSERTS, nullptr,
-                           std::strtoul(argv[2], nullptr, 0), MAKELANGID(LANG_NEUTRAL, SUBLANG_DEFAULT), text,
-                           sizeof text, nullptr);
+        const DWORD length = FormatMessageA(FORMAT_MESSAGE_FROM_SYSTEM | FORMAT_MESSAGE_IGNORE_INSERTS, nullptr, std::strtoul(argv[2], nullptr, 0),
+                                            MAKELANGID(LANG_NEUTRAL, SUBLANG_DEFAULT), text, sizeof text, nullptr);
         DWORD written = 0;
         return !WriteFile(GetStdHandle(STD_OUTPUT_HANDLE), text, length, &written, nullptr) || length == 0;
     }

@@ -73,8 +73,12 @@ inline void Prepare(Machine kind) {
     if (kind != Clean) {
         DriverInstaller installer(TRUE);
         EXPECT_EQ("Kestrelgard has been successfully installed.", Told([&] { installer.Install(); }));
-        kind == Stopped ? StopDriver(false) : void();
-        kind == MarkedForDeletion ? (void)Told([&] { installer.Uninstall(); }) : void();
+        if (kind == Stopped) {
+            StopDriver(false);
+        }
+        if (kind == MarkedForDeletion) {
+            Told([&] { installer.Uninstall(); });
+        }
     }
 }
 
@@ -84,22 +88,18 @@ inline std::string FileWord(const std::string& path, const std::string& name) {
     return bytes == "(missing)" ? "-" : bytes == ReadBytes(KG_SAMPLE_DIR + name) ? "new" : "other";
 }
 
+// "running" or "stopped", marked when the service is not configured as Install creates it; "-": none.
 inline std::string ServiceWord() {
     const ServiceHandle service = OpenOwn(SERVICE_QUERY_STATUS | SERVICE_QUERY_CONFIG);
     SERVICE_STATUS status{};
-    union {
-        QUERY_SERVICE_CONFIGA config;
-        char bytes[8192];
-    } buffer;
+    union { QUERY_SERVICE_CONFIGA c; char bytes[8192]; } config;
     DWORD needed = 0;
-    if (!::QueryServiceStatus(service.Get(), &status) ||
-        !::QueryServiceConfigA(service.Get(), &buffer.config, sizeof buffer, &needed)) {
+    if (!::QueryServiceStatus(service.Get(), &status) || !::QueryServiceConfigA(service.Get(), &config.c, sizeof config, &needed)) {
         return "-";
     }
-    const QUERY_SERVICE_CONFIGA& config = buffer.config;
-    const bool driver = config.dwServiceType == SERVICE_KERNEL_DRIVER && config.dwStartType == SERVICE_AUTO_START &&
-                        InstalledDriver() == config.lpBinaryPathName;
-    return std::string(status.dwCurrentState == SERVICE_RUNNING ? "running" : "stopped") + (driver ? "" : "(not as created)");
+    const bool asCreated = config.c.dwServiceType == SERVICE_KERNEL_DRIVER && config.c.dwStartType == SERVICE_AUTO_START &&
+                           InstalledDriver() == config.c.lpBinaryPathName;
+    return std::string(status.dwCurrentState == SERVICE_RUNNING ? "running" : "stopped") + (asCreated ? "" : "(not as created)");
 }
 
 // "registered": the event-log source as Install writes it; "types": its first
@@ -118,10 +118,8 @@ inline std::string RegistrationWord() {
         }
     }
     const std::string types = "4:" + std::string("\7\0\0\0|", 5);
-    return values == types + "1:" + InstalledMessageFile() + std::string("\0|", 2) ? "registered"
-           : values == types                                                       ? "types"
-           : values.empty()                                                        ? "key"
-                                                                                   : "wrong " + values;
+    const std::string file = "1:" + InstalledMessageFile() + std::string("\0|", 2);
+    return values == types + file ? "registered" : values == types ? "types" : values.empty() ? "key" : "wrong " + values;
 }
 
 // E.g. "running new new registered" after an install, "- - - -" when clean.

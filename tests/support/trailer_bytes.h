@@ -29,14 +29,22 @@ inline std::string RawTrailer(const std::vector<RawEntry>& entries, std::uint32_
     return out + U32(count) + "!QARN_SFX!";
 }
 
-// A program image of `size` bytes (at least 0x200) whose headers declare
-// exactly that size: one section from 0x200 to the end.
-inline std::string MinimalImage(std::size_t size) {
+// A program image of `size` bytes whose headers declare exactly that size: one
+// section from 0x200 to the end; or, with `certificate` bytes, a PE32 (`plus`:
+// PE32+) optional header whose certificate table takes the file's last bytes.
+inline std::string MinimalImage(std::uint32_t size, std::uint32_t certificate = 0, bool plus = false) {
+    const std::uint32_t optional = certificate == 0 ? 0 : plus ? 240 : 224, directories = plus ? 112 : 96;
     std::string image(size, '\0');
     image.replace(0, 2, "MZ");
     image[0x3C] = 0x40;
     image.replace(0x40, 8, std::string("PE\0\0\0\0\1\0", 8));  // signature, machine, one section
-    image.replace(0x40 + 24 + 16, 8, U32(static_cast<std::uint32_t>(size - 0x200)) + U32(0x200));
+    image[0x40 + 20] = static_cast<char>(optional);
+    if (certificate != 0) {
+        image.replace(0x58, 2, plus ? "\x0B\x02" : "\x0B\x01");
+        image.replace(0x58 + directories - 4, 4, U32(16));  // data directories
+        image.replace(0x58 + directories + 32, 8, U32(size - certificate) + U32(certificate));
+    }
+    image.replace(0x58 + optional + 16, 8, U32(size - certificate - 0x200) + U32(0x200));
     return image;
 }
 
