@@ -7,11 +7,8 @@
 namespace kg {
 namespace {
 
-class Base : public CCmdTarget {
-public:
+struct Base : CCmdTarget {
     std::string calls;
-
-protected:
     void OnFirst() { calls += "base-first "; }
     void OnBaseOnly() { calls += "base-only "; }
     DECLARE_MESSAGE_MAP()
@@ -22,7 +19,7 @@ BEGIN_MESSAGE_MAP(Base, CCmdTarget)
     ON_COMMAND(102, OnBaseOnly)
 END_MESSAGE_MAP()
 
-class Derived : public Base {
+struct Derived : Base {
     void OnFirst() { calls += "derived-first "; }
     void OnSecond() { calls += "derived-second "; }
     DECLARE_MESSAGE_MAP()

