@@ -15,9 +15,7 @@ std::string Tokens(std::string argumentText) {
     CommandLineTokens tokens(&argumentText[0]);
     tokens.Tokenize();
     std::string shown;
-    for (const char* token : tokens.Tokens()) {
-        shown += std::string("[") + token + "]";
-    }
+    for (const char* token : tokens.Tokens()) shown += std::string("[") + token + "]";
     return shown + (tokens.Contains("/?") || tokens.Contains("-?") ? " usage" : "");
 }
 

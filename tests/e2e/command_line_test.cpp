@@ -1,11 +1,11 @@
-// Whole-program runs of the packed Kgsetup.exe from the command line, in turn
-// on a clean machine of their own: only what a whole program shows, the bytes
-// on standard output (a text-mode stream: LF becomes CR LF), the full exit
-// code and the temporary folder gone. What a failure leaves on the machine is
-// for the engine's tests.
+// Whole-program runs of the packed Kgsetup.exe, in turn on a clean machine:
+// only what a whole program shows, the bytes on standard output (a text-mode
+// stream: LF becomes CR LF), the full exit code and the temporary folder gone.
 #include <gtest/gtest.h>
 
 #include <windows.h>
+
+#include <regex>
 
 #include "framework/handle.h"
 #include "framework/system_text.h"
@@ -26,9 +26,7 @@ std::string RunProgram(const std::string& program, const std::string& arguments)
     startup.hStdOutput = output.Get();
     std::string commandLine = "\"" + program + "\" " + arguments;
     PROCESS_INFORMATION process = {};
-    if (!::CreateProcessA(program.c_str(), &commandLine[0], nullptr, nullptr, TRUE, 0, nullptr, nullptr, &startup, &process)) {
-        return "not started";
-    }
+    if (!::CreateProcessA(program.c_str(), &commandLine[0], nullptr, nullptr, TRUE, 0, nullptr, nullptr, &startup, &process)) return "not started";
     output.Reset();
     const FileHandle running(process.hProcess), thread(process.hThread);
     DWORD exitCode = 0;
@@ -42,11 +40,7 @@ std::string RunProgram(const std::string& program, const std::string& arguments)
 
 // A failed copy of the driver: the system's text keeps its CR LF, which the stream makes CR CR LF.
 std::string CopyFailed(DWORD code) {
-    std::string text = "An error occurred while copying the file kestgard.sys:\r\n";
-    for (const char c : FormatSystemMessage(code)) {
-        text += c == '\n' ? "\r\n" : std::string(1, c);
-    }
-    return text;
+    return "An error occurred while copying the file kestgard.sys:\r\n" + std::regex_replace(FormatSystemMessage(code), std::regex("\n"), "\r\n");
 }
 
 TEST(CommandLine, RunsInTurnOnOneMachine) {

@@ -1,6 +1,5 @@
-// How the engine composes what the user reads, at its limits: standard output
-// in the command-line run, a message box in the dialog run; and the texts of
-// service-control failures and of the driver path's check that feed it.
+// What the user reads, composed at its limits: on standard output in the
+// command-line run, in a box in the dialog run; and the texts that feed it.
 #include <gtest/gtest.h>
 
 #include <cstring>
@@ -24,15 +23,10 @@ constexpr DWORD NO_TEXT = 0x2000FFFF;  // a code the system has no text for
 // The system text that FormatMessageA hands out while set; null: the real one.
 const char* fakeText = nullptr;
 DWORD WINAPI FakeFormatMessage(DWORD flags, LPCVOID from, DWORD code, DWORD language, LPSTR buffer, DWORD size, va_list* args) {
-    if (fakeText == nullptr) {
-        return Real(&SystemApi::FormatMessageA)(flags, from, code, language, buffer, size, args);
-    }
+    if (fakeText == nullptr) return Real(&SystemApi::FormatMessageA)(flags, from, code, language, buffer, size, args);
     const DWORD length = static_cast<DWORD>(std::strlen(fakeText));
-    if (flags & FORMAT_MESSAGE_ALLOCATE_BUFFER) {
-        buffer = *reinterpret_cast<LPSTR*>(buffer) = static_cast<LPSTR>(::LocalAlloc(LMEM_FIXED, length + 1));
-    } else if (length >= size) {
-        return 0;
-    }
+    if (flags & FORMAT_MESSAGE_ALLOCATE_BUFFER) buffer = *reinterpret_cast<LPSTR*>(buffer) = static_cast<LPSTR>(::LocalAlloc(LMEM_FIXED, length + 1));
+    else if (length >= size) return 0;
     std::memcpy(buffer, fakeText, length + 1);
     return length;
 }
@@ -117,17 +111,9 @@ TEST(Messages, ServiceControlFailures) {
         EXPECT_EQ(row.text + " / " + row.detail, row.failure.GetErrorText() + " / " + FailureDetail(row.failure)) << row.what;
     }
     fakeText = nullptr;
-    const auto thrown = [](void (*raise)()) {
-        try {
-            raise();
-        } catch (const CDWException& f) {
-            return f.message + "|" + std::to_string(f.systemError) + "|" + std::to_string(f.hasSystemError) + "|" +
-                   std::to_string(f.reserved);
-        }
-        return std::string("nothing thrown");
-    };
-    EXPECT_EQ("text|0|0|0", thrown([] { ThrowTextFailure("text"); }));
-    EXPECT_EQ("|1073|1|0", thrown([] { ThrowSystemFailure(ERROR_SERVICE_EXISTS); }));
+    const auto shape = [](const CDWException& f) { return f.message + "|" + std::to_string(f.systemError) + "|" + std::to_string(f.hasSystemError) + "|" + std::to_string(f.reserved); };
+    try { ThrowTextFailure("text"); } catch (const CDWException& f) { EXPECT_EQ("text|0|0|0", shape(f)); }
+    try { ThrowSystemFailure(ERROR_SERVICE_EXISTS); } catch (const CDWException& f) { EXPECT_EQ("|1073|1|0", shape(f)); }
 }
 
 // The drive type the system reports, and the roots it was asked about.

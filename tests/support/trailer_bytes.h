@@ -1,5 +1,5 @@
-// Payload trailers built byte by byte, independent of the product's writer,
-// so that tests can make sound and damaged ones alike.
+// Payload trailers and program images built byte by byte, independent of the
+// product's writer, so that tests can make sound and damaged ones alike.
 #pragma once
 
 #include <cstdint>
@@ -9,13 +9,11 @@
 namespace kg::test {
 
 inline std::string U32(std::uint32_t value) {
-    return {static_cast<char>(value), static_cast<char>(value >> 8), static_cast<char>(value >> 16),
-            static_cast<char>(value >> 24)};
+    return {static_cast<char>(value), static_cast<char>(value >> 8), static_cast<char>(value >> 16), static_cast<char>(value >> 24)};
 }
 
 struct RawEntry {
-    std::uint32_t offset;
-    std::uint32_t size;
+    std::uint32_t offset, size;
     std::string name;
     std::uint32_t nameLength;  // as stored; may disagree with name.size()
 };
@@ -23,9 +21,7 @@ struct RawEntry {
 // The directory entries, the count and the magic.
 inline std::string RawTrailer(const std::vector<RawEntry>& entries, std::uint32_t count) {
     std::string out;
-    for (const RawEntry& entry : entries) {
-        out += U32(entry.offset) + U32(entry.size) + entry.name + U32(entry.nameLength);
-    }
+    for (const RawEntry& entry : entries) out += U32(entry.offset) + U32(entry.size) + entry.name + U32(entry.nameLength);
     return out + U32(count) + "!QARN_SFX!";
 }
 
@@ -53,8 +49,7 @@ inline std::string PackedImage(const std::string& image, const std::vector<std::
     std::string out = image;
     std::vector<RawEntry> entries;
     for (const auto& [name, bytes] : files) {
-        entries.push_back({static_cast<std::uint32_t>(out.size()), static_cast<std::uint32_t>(bytes.size()), name,
-                           static_cast<std::uint32_t>(name.size())});
+        entries.push_back({static_cast<std::uint32_t>(out.size()), static_cast<std::uint32_t>(bytes.size()), name, static_cast<std::uint32_t>(name.size())});
         out += bytes;
     }
     return out + RawTrailer(entries, static_cast<std::uint32_t>(entries.size()));

@@ -1,12 +1,11 @@
-// Text helpers where the engine's own tests do not reach them: edges in a
-// single-byte code page, and a double-byte code page (932), where a trail byte
-// is never taken for a character of its own nor a character split. CTest runs
-// the Dbcs test once more in a Japanese locale; in another code page it skips.
+// The framework where the engine's tests do not reach it: text helpers at
+// their edges and in a double-byte code page (CTest runs Dbcs once more in
+// code page 932), and message maps.
 #include <gtest/gtest.h>
 
 #include <cstdlib>
 #ifdef _WIN32
-#include <windows.h>
+#include "framework/cmdtarget.h"
 #endif
 
 #include "framework/text.h"
@@ -44,6 +43,42 @@ TEST(Dbcs, TrailBytesAndWholeCharacters) {
     EXPECT_EQ(1u, CopyBounded(buffer, 3, ("a" + a).c_str()));
     EXPECT_EQ("x" + a, FormatBounded("x%s", {a + a}, 5));
 }
+// A command reaches the handler of the most derived class that has one.
+struct Base : CCmdTarget {
+    std::string calls;
+    void OnFirst() { calls += "base-first "; }
+    void OnBaseOnly() { calls += "base-only "; }
+    DECLARE_MESSAGE_MAP()
+};
+
+BEGIN_MESSAGE_MAP(Base, CCmdTarget)
+    ON_COMMAND(100, OnFirst)
+    ON_COMMAND(102, OnBaseOnly)
+END_MESSAGE_MAP()
+
+struct Derived : Base {
+    void OnFirst() { calls += "derived-first "; }
+    void OnSecond() { calls += "derived-second "; }
+    DECLARE_MESSAGE_MAP()
+};
+
+BEGIN_MESSAGE_MAP(Derived, Base)
+    ON_COMMAND(100, OnFirst)
+    ON_COMMAND(101, OnSecond)
+END_MESSAGE_MAP()
+
+TEST(MessageMap, CommandsReachTheMostDerivedHandler) {
+    Derived derived;
+    Base base;
+    for (const UINT id : {100, 101, 102, 0, 999}) {
+        derived.calls += derived.OnCmdMsg(id) ? "" : "none ";
+        base.calls += base.OnCmdMsg(id) ? "" : "none ";
+    }
+    EXPECT_EQ("derived-first derived-second base-only none none ", derived.calls);
+    EXPECT_EQ("base-first none base-only none none ", base.calls);
+    EXPECT_EQ(nullptr, base.FindEntry(WM_PAINT, 0, 100));
+}
+
 #endif
 
 }  // namespace
