@@ -12,7 +12,7 @@
 #include "framework/handle.h"
 #include "installer/constants.h"
 #include "installer/driver_installer.h"
-#include "tests/support/fault.h"
+#include "tests/support/api_override.h"
 #include "tests/support/files.h"
 
 namespace kg::test {

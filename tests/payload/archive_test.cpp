@@ -10,7 +10,7 @@
 #include "tests/support/files.h"
 #include "tests/support/trailer_bytes.h"
 #ifdef _WIN32
-#include "tests/support/fault.h"
+#include "tests/support/api_override.h"
 #endif
 
 namespace kg {
