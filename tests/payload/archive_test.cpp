@@ -31,7 +31,8 @@ std::pair<int, Files> Extract(PayloadArchive& archive, const std::string& file) 
     const int result = archive.ExtractFile(work.Str("program.exe"), out.Str(), ignored);
     Files written;
     for (const std::string& name : out.List()) written[name] = test::ReadBytes(out.Str(name));
-    for (const std::string& name : work.List()) name != "program.exe" ? void(written["(outside) " + name]) : void();
+    for (const std::string& name : work.List()) written["(outside) " + name];
+    written.erase("(outside) program.exe");
     return {result, written};
 }
 
