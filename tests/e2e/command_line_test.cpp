@@ -53,7 +53,7 @@ TEST(CommandLine, RunsInTurnOnOneMachine) {
     const struct { const char* what; std::string program, arguments, result; } rows[] = {
         {"usage", KG_INSTALLER, "/?", usage + "|exit 1"},
         {"usage asked behind another argument", KG_INSTALLER, "x -?", usage + "|exit 1"},
-        {"no payload", KG_UNPACKED, "/i", CopyFailed(ERROR_FILE_NOT_FOUND) + "|exit 1603"},
+        {"no payload, any one-letter argument", KG_UNPACKED, "i", CopyFailed(ERROR_FILE_NOT_FOUND) + "|exit 1603"},
         {"damaged payload", dir.Str("damaged.exe"), "/i", "Error while extracting files" + CopyFailed(ERROR_FILE_NOT_FOUND) + "|exit 1603"},
         {"install", KG_INSTALLER, "/i", "Kestrelgard has been successfully installed.|exit 0"},
     };

@@ -76,7 +76,7 @@ TEST(MessageMap, CommandsReachTheMostDerivedHandler) {
     }
     EXPECT_EQ("derived-first derived-second base-only none none ", derived.calls);
     EXPECT_EQ("base-first none base-only none none ", base.calls);
-    EXPECT_EQ(nullptr, base.FindEntry(WM_PAINT, 0, 100));
+    EXPECT_EQ(nullptr, base.FindEntry(WM_CREATE, 0, 0)) << "an entry found for a message nobody handles";
 }
 
 #endif
