@@ -63,6 +63,7 @@ TEST(Payload, WhatEachProgramFileExtracts) {
         {"shorter than the magic", "short", PAYLOAD_NO_MAGIC, {}},
         {"empty file", "", PAYLOAD_NO_MAGIC, {}},
         {"image alone", image, PAYLOAD_NO_MAGIC, {}},
+        {"\"MZ\" and no program headers", "MZ" + std::string(100, '\0'), PAYLOAD_NO_MAGIC, {}},
         {"signed image alone", test::MinimalImage(0x400, 0x80), PAYLOAD_NO_MAGIC, {}},
         {"signed 64-bit image alone", test::MinimalImage(0x400, 0x80, true), PAYLOAD_NO_MAGIC, {}},
         {"signed image cut into its signature", test::MinimalImage(0x400, 0x80).substr(0, 0x3F0), PAYLOAD_DAMAGED, {}},
