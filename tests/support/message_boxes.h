@@ -1,0 +1,32 @@
+// Message boxes recorded instead of shown, for tests.
+#pragma once
+
+#include <windows.h>
+
+#include <string>
+#include <vector>
+
+#include "tests/support/api_override.h"
+
+namespace kg::test {
+
+struct ShownBox {
+    HWND owner;
+    std::string text;
+    std::string caption;
+    UINT type;
+};
+
+// While it lives, every message box of the program is recorded and answered
+// with IDOK at once; nothing is shown.
+class MessageBoxRecorder {
+public:
+    MessageBoxRecorder();
+    ~MessageBoxRecorder();
+    const std::vector<ShownBox>& Boxes() const;
+
+private:
+    ApiOverride<decltype(sys.MessageBoxA)> override_;
+};
+
+}  // namespace kg::test
