@@ -58,7 +58,17 @@ INT_PTR CALLBACK FrameworkDialogProc(HWND hwnd, UINT message, WPARAM, LPARAM lPa
         if (!dialog->SubclassWindow(hwnd)) {
             return FALSE;
         }
-        return dialog->OnInitDialog();
+        RECT before;
+        ::GetWindowRect(hwnd, &before);
+        const BOOL systemSetsFocus = dialog->OnInitDialog();
+        // A dialog that its OnInitDialog did not place opens centred, as
+        // users expect of a modal window, rather than in a screen corner.
+        RECT after;
+        ::GetWindowRect(hwnd, &after);
+        if (::EqualRect(&before, &after)) {
+            dialog->CenterWindow();
+        }
+        return systemSetsFocus;
     } catch (...) {
         ReportCurrentException();
         return TRUE;

@@ -1,5 +1,6 @@
 #include "framework/wnd.h"
 
+#include <algorithm>
 #include <map>
 #include <memory>
 #include <vector>
@@ -289,6 +290,24 @@ BOOL CWnd::IsWindowVisible() const { return ::IsWindowVisible(m_hWnd); }
 BOOL CWnd::IsIconic() const { return ::IsIconic(m_hWnd); }
 
 BOOL CWnd::ShowWindow(int showCommand) { return ::ShowWindow(m_hWnd, showCommand); }
+
+void CWnd::CenterWindow() {
+    RECT workArea;
+    ::SystemParametersInfoA(SPI_GETWORKAREA, 0, &workArea, 0);
+    RECT over = workArea;
+    const HWND owner = ::GetWindow(m_hWnd, GW_OWNER);
+    if (owner != nullptr && ::IsWindowVisible(owner) && !::IsIconic(owner)) {
+        ::GetWindowRect(owner, &over);
+    }
+    RECT rect;
+    GetWindowRect(&rect);
+    const int width = rect.right - rect.left;
+    const int height = rect.bottom - rect.top;
+    // The caption wins where the window is larger than the work area.
+    const int x = std::max(workArea.left, std::min((over.left + over.right - width) / 2, workArea.right - width));
+    const int y = std::max(workArea.top, std::min((over.top + over.bottom - height) / 2, workArea.bottom - height));
+    SetWindowPos(nullptr, x, y, 0, 0, SWP_NOSIZE | SWP_NOZORDER | SWP_NOACTIVATE);
+}
 
 void CWnd::GetClientRect(RECT* rect) const { ::GetClientRect(m_hWnd, rect); }
 

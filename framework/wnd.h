@@ -112,6 +112,9 @@ public:
     BOOL IsWindowVisible() const;
     BOOL IsIconic() const;
     BOOL ShowWindow(int showCommand);
+    // Centres the window over its owner when the owner is visible and not
+    // minimised, else over the screen's work area; it stays on the work area.
+    void CenterWindow();
     void GetClientRect(RECT* rect) const;
     void GetWindowRect(RECT* rect) const;
     void ScreenToClient(RECT* rect) const;

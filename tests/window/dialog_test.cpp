@@ -3,9 +3,11 @@
 // the data exchange.
 #include <gtest/gtest.h>
 
+#include <cstdlib>
 #include <functional>
 
 #include "framework/dialog.h"
+#include "framework/static.h"
 #include "tests/support/message_boxes.h"
 #include "tests/window/window_test.h"
 
@@ -13,6 +15,23 @@ namespace kg {
 namespace {
 
 using test::TopWindow;
+
+// Counts its subclassings and logs the keys it is offered before dispatch;
+// `eatKeys` makes it keep them.
+class LoggingStatic : public CStatic {
+public:
+    std::string* log = nullptr;
+    BOOL eatKeys = FALSE;
+    int subclassed = 0;
+
+    void PreSubclassWindow() override { ++subclassed; }
+    BOOL PreTranslateMessage(MSG* msg) override {
+        if (msg->message == WM_KEYDOWN) {
+            *log += "label ";
+        }
+        return msg->message == WM_KEYDOWN && eatKeys ? TRUE : CStatic::PreTranslateMessage(msg);
+    }
+};
 
 class TestDialog : public CDialog {
 public:
@@ -23,7 +42,7 @@ public:
     std::function<void(TestDialog&)> beforeInit;  // before the data exchange
     std::function<void(TestDialog&)> onInit;      // after it
     std::function<void(TestDialog&)> onDestroy;
-    test::LoggingStatic label;
+    LoggingStatic label;
     int labelId = IDC_LABEL;
     std::string log;
     BOOL eatKeys = FALSE;
@@ -44,7 +63,7 @@ protected:
         if (msg->message == WM_KEYDOWN) {
             log += "dialog ";
         }
-        return msg->message == WM_KEYDOWN && eatKeys;
+        return msg->message == WM_KEYDOWN && eatKeys ? TRUE : CDialog::PreTranslateMessage(msg);
     }
     void OnDestroy() {
         if (onDestroy) {
@@ -159,6 +178,46 @@ TEST(ModalLoop, EndsWithTheResultOfHowItWasEnded) {
     }
     MSG quit;
     EXPECT_TRUE(::PeekMessageA(&quit, nullptr, WM_QUIT, WM_QUIT, PM_REMOVE)) << "WM_QUIT is posted again";
+}
+
+TEST(ModalLoop, OpensCentredOverItsOwnerUnlessOnInitDialogPlacedIt) {
+    const struct {
+        const char* what;
+        bool owned;
+        bool placed;
+    } rows[] = {
+        {"over its owner", true, false},
+        {"on the work area without one", false, false},
+        {"where OnInitDialog put it", true, true},
+    };
+    for (const auto& row : rows) {
+        TopWindow top;
+        top.SetWindowPos(nullptr, 300, 200, 200, 100, SWP_NOZORDER);
+        TestDialog dialog(row.owned ? &top : nullptr);
+        dialog.onInit = [&](TestDialog& d) {
+            if (row.placed) {
+                d.SetWindowPos(nullptr, 5, 6, 0, 0, SWP_NOSIZE | SWP_NOZORDER);
+            }
+            d.PostMessage(WM_COMMAND, IDCANCEL);
+        };
+        RECT seen{};
+        dialog.onDestroy = [&](TestDialog& d) { d.GetWindowRect(&seen); };
+        dialog.DoModal();
+        RECT over{};
+        if (row.owned) {
+            top.GetWindowRect(&over);
+        } else {
+            ::SystemParametersInfoA(SPI_GETWORKAREA, 0, &over, 0);
+        }
+        const POINT centre = {(seen.left + seen.right) / 2, (seen.top + seen.bottom) / 2};
+        const POINT wanted = {(over.left + over.right) / 2, (over.top + over.bottom) / 2};
+        if (row.placed) {
+            EXPECT_TRUE(seen.left == 5 && seen.top == 6) << row.what << ": moved to " << seen.left << "," << seen.top;
+        } else {
+            EXPECT_TRUE(std::abs(centre.x - wanted.x) <= 1 && std::abs(centre.y - wanted.y) <= 1)
+                << row.what << ": centred at " << centre.x << "," << centre.y << ", not " << wanted.x << "," << wanted.y;
+        }
+    }
 }
 
 TEST(ModalLoop, FailuresToOpenAndToBindAreTold) {

@@ -39,7 +39,13 @@ TEST(SelectGuard, PutsBackWhatWasSelected) {
     }
 }
 
-TEST(GdiObjects, FailuresToCreate) {
+TEST(GdiObjects, ANewObjectReplacesTheOldOneOnlyWhenItIsMade) {
+    CBrush brush(RGB(1, 2, 3));
+    ASSERT_TRUE(brush.CreateSolidBrush(RGB(4, 5, 6)));
+    LOGBRUSH logBrush = {};
+    ::GetObjectA(brush.m_hObject, sizeof logBrush, &logBrush);
+    EXPECT_EQ(RGB(4, 5, 6), logBrush.lbColor);
+
     const test::ApiOverride<decltype(sys.CreateSolidBrush)> noBrush(sys.CreateSolidBrush,
                                                                     [](COLORREF) -> HBRUSH { return nullptr; });
     EXPECT_THROW(CBrush(RGB(0, 0, 255)), CResourceException);

@@ -9,14 +9,4 @@ CWinApp& App() {
 
 TopWindow::TopWindow() { CreateEx(0, "STATIC", "top", WS_POPUP | WS_VISIBLE, 0, 0, 200, 100, nullptr, nullptr); }
 
-void LoggingStatic::PreSubclassWindow() { ++subclassed; }
-
-BOOL LoggingStatic::PreTranslateMessage(MSG* msg) {
-    if (msg->message != WM_KEYDOWN) {
-        return FALSE;
-    }
-    *log += "label ";
-    return eatKeys;
-}
-
 }  // namespace kg::test

@@ -9,6 +9,7 @@
 #include "framework/dialog.h"
 #include "framework/file.h"
 #include "framework/resource_exception.h"
+#include "framework/static.h"
 #include "framework/tooltip.h"
 #include "tests/support/message_boxes.h"
 #include "tests/window/window_test.h"
@@ -248,7 +249,6 @@ TEST(RuntimeClass, NamesAndKinds) {
         {dialog, "CDialog", RUNTIME_CLASS(CWnd), true},
         {dialog, "CDialog", RUNTIME_CLASS(CObject), true},
         {derived, "Derived", RUNTIME_CLASS(CStatic), true},
-        {derived, "Derived", RUNTIME_CLASS(CCmdTarget), true},
         {derived, "Derived", RUNTIME_CLASS(CDialog), false},
         {tooltip, "CToolTipCtrl", RUNTIME_CLASS(CStatic), false},
     };
