@@ -106,10 +106,9 @@ class LinkTest(MachineTest):
         self.machine("press", DIALOG, LINK)
         box = self.machine.box()
         self.assertEqual(box, {"text": NO_ASSOCIATION, "icon": ["stop"], "buttons": ["OK"], "owner": self.dialog})
-        self.assertEqual(self.colours(), "blue", "a failed click turned the link purple")
         self.machine.shot(BOX, "box-link-failed")
-        self.machine("click", BOX, IDOK)
-        self.assertEqual(self.colours(), "blue")
+        self.machine("click", BOX, IDOK)  # the box may cover the link
+        self.assertEqual(self.colours(), "blue", "a failed click turned the link purple")
 
         self.handler(True)
         self.machine("press", DIALOG, LINK)

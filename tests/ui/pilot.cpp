@@ -381,6 +381,8 @@ std::string Hover(HWND window, HWND control) {
 }
 
 std::string Colours(HWND window, HWND control) {
+    const std::string painted = CallHook(window, Call::Update);  // a box that was over it may have just gone
+    if (painted != "{}") return painted;
     RECT rect = {};
     GetWindowRect(control, &rect);
     const int width = rect.right - rect.left, height = rect.bottom - rect.top;
