@@ -22,7 +22,7 @@ int main(int argc, char** argv) {
     Program program(argv[1]);
     const HWND dialog = program.Window("Kestrelgard v1.0 Installer", 20000);
     shot(dialog, "1-dialog");
-    RecordHttpAddresses(argv[2], record);
+    SetHttpHandler(argv[2], record);
     std::printf("over the link: the %s cursor\n", Hover(dialog, IDC_HYPERLINK).c_str());
     std::printf("its tooltip: %s\n", Tooltip(dialog, IDC_HYPERLINK).c_str());
     Click(dialog, IDC_HYPERLINK);

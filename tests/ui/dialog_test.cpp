@@ -74,7 +74,7 @@ protected:
 
     void ExpectState(const std::string& what, const State& state) {
         EXPECT_EQ(state.info, Text(::GetDlgItem(dialog, IDC_INFO))) << what;
-        EXPECT_EQ(state.buttons, EnabledButtons(dialog)) << what;
+        EXPECT_EQ(state.buttons, Controls(dialog)) << what;
         const std::string focus = Focus(dialog);
         EXPECT_NE(std::string::npos, (" " + state.buttons + " ").find(" " + focus.substr(0, focus.find('*')) + " "))
             << what << ": the focus is on " << focus << ", not on an enabled button";
@@ -86,7 +86,7 @@ protected:
         const HWND box = program->Window(BOX);
         EXPECT_EQ(text, Text(::GetDlgItem(box, 0xFFFF))) << what;
         EXPECT_EQ(icon, Ask(box, STATIC_ICON)) << what;
-        EXPECT_EQ("OK", EnabledButtons(box)) << what;
+        EXPECT_EQ("OK", Controls(box)) << what;
         EXPECT_EQ(dialog, ::GetWindow(box, GW_OWNER)) << what << ": the box is not the dialog's";
         EXPECT_FALSE(::IsWindowEnabled(dialog)) << what << ": the dialog can be used under its box";
         Shot(box, "box " + what);
@@ -182,14 +182,14 @@ TEST_F(Dialog, SystemCommands16To31OpenTheAboutBox) {
             EXPECT_EQ(nullptr, about) << row.what << " opened the About box";
             continue;
         }
-        EXPECT_EQ("Kestrelgard Version 1.0 | (C) 2026 The Kestrelgard Developers | OK | No warranty.", Texts(about)) << row.what;
+        EXPECT_EQ("Kestrelgard Version 1.0 | (C) 2026 The Kestrelgard Developers | OK | No warranty.", Controls(about, true)) << row.what;
         EXPECT_EQ("icon 128", Ask(about, STATIC_ICON)) << row.what;
         EXPECT_EQ(dialog, ::GetWindow(about, GW_OWNER)) << row.what << ": the About box is not the dialog's";
         EXPECT_FALSE(::IsWindowEnabled(dialog)) << row.what << ": the dialog can be used under the About box";
         if (row.command == 16) Shot(about, "about");
         row.close(about);
         EXPECT_EQ(nullptr, program->Window(ABOUT, 0)) << row.what << ": the About box stayed";
-        EXPECT_TRUE(::IsWindowEnabled(dialog) && Active(dialog)) << row.what << ": the dialog is not back, enabled and active";
+        EXPECT_TRUE(::IsWindowEnabled(dialog) && ThreadInfo(dialog).hwndActive == dialog) << row.what << ": the dialog is not back, enabled and active";
     }
 }
 
@@ -246,8 +246,8 @@ TEST_F(Dialog, TheLinkOpensItsAddressThroughTheShell) {
         {"click after a new text", true, OTHER_ADDRESS.c_str(), OTHER_ADDRESS, ADDRESS + "\n" + OTHER_ADDRESS + "\n", nullptr, "purple"},
     };
     for (const auto& row : rows) {
-        if (row.handler) RecordHttpAddresses(KG_RECORDER, record);
-        if (!row.handler) RemoveHttpHandler();
+        if (row.handler) SetHttpHandler(KG_RECORDER, record);
+        if (!row.handler) SetHttpHandler("", "");
         if (row.text) {
             RECT before = {}, after = {};
             ::GetWindowRect(::GetDlgItem(dialog, IDC_HYPERLINK), &before);

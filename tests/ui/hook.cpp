@@ -1,5 +1,5 @@
 // The tests' hook in the program under test: see hook.h.
-#define KG_HOOK_DLL
+#define KG_HOOK_API __declspec(dllexport)
 #include "tests/ui/hook.h"
 
 #include <commctrl.h>
@@ -8,26 +8,26 @@
 
 #define SHARED __attribute__((section(".kgshare"), shared))
 extern "C" {
-volatile LONG keysTaken SHARED = 0, mouseTaken SHARED = 0, answers SHARED = 0;
+volatile LONG answers SHARED = 0;
 char answer[4096] SHARED = "";
 }
 
 namespace kg::ui {
 namespace {
 
-// What an icon handle is, among the icons the program and the system load.
-std::string IconName(HICON icon) {
-    const struct { LPCSTR id; const char* name; } system[] = {
-        {IDI_ASTERISK, "information"}, {IDI_EXCLAMATION, "exclamation"}, {IDI_HAND, "stop"}, {IDI_QUESTION, "question"}};
-    if (icon == nullptr) return "none";
-    if (icon == LoadIconA(GetModuleHandleA(nullptr), MAKEINTRESOURCEA(128))) return "icon 128";
-    for (const auto& s : system) {
-        if (icon == LoadIconA(nullptr, s.id)) return s.name;
+// What an icon or cursor is, among those the program and the system load.
+std::string Name(HANDLE handle) {
+    const HINSTANCE program = GetModuleHandleA(nullptr);
+    const std::pair<HANDLE, const char*> known[] = {{nullptr, "none"}, {LoadIconA(program, MAKEINTRESOURCEA(128)), "icon 128"},
+        {LoadCursorA(program, MAKEINTRESOURCEA(23460)), "hand"}, {LoadCursorA(nullptr, IDC_ARROW), "arrow"},
+        {LoadIconA(nullptr, IDI_ASTERISK), "information"}, {LoadIconA(nullptr, IDI_EXCLAMATION), "exclamation"}, {LoadIconA(nullptr, IDI_HAND), "stop"}};
+    for (const auto& [known_handle, name] : known) {
+        if (handle == known_handle) return name;
     }
-    return "another icon";
+    return "another one";
 }
 
-// Wine adds items of its own to every system menu: the program's are last.
+// Wine puts items of its own in every system menu: the program's come last.
 std::string MenuEnd(HWND window) {
     const HMENU menu = GetSystemMenu(window, FALSE);
     std::string items;
@@ -42,9 +42,23 @@ std::string MenuEnd(HWND window) {
 
 std::string StaticIcon(HWND window) {
     for (HWND child = GetWindow(window, GW_CHILD); child; child = GetWindow(child, GW_HWNDNEXT)) {
-        if ((GetWindowLongA(child, GWL_STYLE) & SS_TYPEMASK) == SS_ICON) return IconName(reinterpret_cast<HICON>(SendMessageA(child, STM_GETICON, 0, 0)));
+        if ((GetWindowLongA(child, GWL_STYLE) & SS_TYPEMASK) == SS_ICON) return Name(reinterpret_cast<HANDLE>(SendMessageA(child, STM_GETICON, 0, 0)));
     }
     return "no icon";
+}
+
+// The text of the control's tool 1 while its tooltip shows; "" otherwise.
+std::string Tooltip(HWND control) {
+    for (HWND tip = FindWindowExA(nullptr, nullptr, TOOLTIPS_CLASSA, nullptr); tip; tip = FindWindowExA(nullptr, tip, TOOLTIPS_CLASSA, nullptr)) {
+        char text[1024] = "";
+        TOOLINFOA tool = {};
+        tool.cbSize = TTTOOLINFOA_V1_SIZE;
+        tool.hwnd = control;
+        tool.uId = 1;
+        tool.lpszText = text;
+        if (SendMessageA(tip, TTM_GETTOOLINFOA, 0, reinterpret_cast<LPARAM>(&tool))) return IsWindowVisible(tip) ? text : "";
+    }
+    return "";
 }
 
 // What a WM_PAINT draws: the program's DrawIcon calls, taken through its
@@ -55,8 +69,7 @@ HDC erasedOn = nullptr;
 WNDPROC windowProc = nullptr;
 
 BOOL WINAPI RecordDrawIcon(HDC dc, int x, int y, HICON icon) {
-    drawn += (drawn.empty() ? "" : "; ") + IconName(icon) + " at " + std::to_string(x) + "," + std::to_string(y) +
-             (erased == 1 && dc == erasedOn ? " on the erased context" : "");
+    drawn += (drawn.empty() ? "" : "; ") + Name(icon) + " at " + std::to_string(x) + "," + std::to_string(y) + (erased == 1 && dc == erasedOn ? " on the erased context" : "");
     return DrawIcon(dc, x, y, icon);
 }
 
@@ -68,77 +81,45 @@ LRESULT CALLBACK RecordErase(HWND window, UINT message, WPARAM wParam, LPARAM lP
     return CallWindowProcA(windowProc, window, message, wParam, lParam);
 }
 
-// The program's import slot that holds `function`.
-void** ImportSlot(void* function) {
+// Makes the program's import slot that holds `from` hold `to`; false when there is none.
+bool Reroute(void* from, void* to) {
     auto* base = reinterpret_cast<BYTE*>(GetModuleHandleA(nullptr));
     const auto* nt = reinterpret_cast<IMAGE_NT_HEADERS*>(base + reinterpret_cast<IMAGE_DOS_HEADER*>(base)->e_lfanew);
     auto* dll = reinterpret_cast<IMAGE_IMPORT_DESCRIPTOR*>(base + nt->OptionalHeader.DataDirectory[IMAGE_DIRECTORY_ENTRY_IMPORT].VirtualAddress);
     for (; dll->Name; ++dll) {
         for (auto* slot = reinterpret_cast<void**>(base + dll->FirstThunk); *slot; ++slot) {
-            if (*slot == function) return slot;
+            if (*slot != from) continue;
+            DWORD protection = 0;
+            VirtualProtect(slot, sizeof *slot, PAGE_READWRITE, &protection);
+            *slot = to;
+            return VirtualProtect(slot, sizeof *slot, protection, &protection);
         }
     }
-    return nullptr;
-}
-
-void Patch(void** slot, void* value) {
-    DWORD protection = 0;
-    VirtualProtect(slot, sizeof *slot, PAGE_READWRITE, &protection);
-    *slot = value;
-    VirtualProtect(slot, sizeof *slot, protection, &protection);
+    return false;
 }
 
 std::string Paint(HWND window) {
-    void** const slot = ImportSlot(reinterpret_cast<void*>(DrawIcon));
-    if (slot == nullptr) return "the program does not import DrawIcon";
     drawn.clear();
     erased = 0;
-    Patch(slot, reinterpret_cast<void*>(RecordDrawIcon));
+    if (!Reroute(reinterpret_cast<void*>(DrawIcon), reinterpret_cast<void*>(RecordDrawIcon))) return "the program does not import DrawIcon";
     windowProc = reinterpret_cast<WNDPROC>(SetWindowLongPtrA(window, GWLP_WNDPROC, reinterpret_cast<LONG_PTR>(RecordErase)));
     SendMessageA(window, WM_PAINT, 0, 0);
     SetWindowLongPtrA(window, GWLP_WNDPROC, reinterpret_cast<LONG_PTR>(windowProc));
-    Patch(slot, reinterpret_cast<void*>(DrawIcon));
+    Reroute(reinterpret_cast<void*>(RecordDrawIcon), reinterpret_cast<void*>(DrawIcon));
     return std::to_string(erased) + " erased, " + (drawn.empty() ? "nothing drawn" : drawn);
-}
-
-std::string Cursor() {
-    const HCURSOR cursor = GetCursor();
-    return cursor == nullptr                                                           ? "none"
-           : cursor == LoadCursorA(GetModuleHandleA(nullptr), MAKEINTRESOURCEA(23460)) ? "hand"
-           : cursor == LoadCursorA(nullptr, IDC_ARROW)                                 ? "arrow"
-                                                                                       : "another cursor";
-}
-
-// The text of the control's tool 1 while its tooltip shows; "" otherwise.
-std::string Tooltip(HWND control) {
-    struct Search { HWND control; std::string text; } search = {control, ""};
-    EnumThreadWindows(GetCurrentThreadId(), [](HWND window, LPARAM found) -> BOOL {
-        auto& search = *reinterpret_cast<Search*>(found);
-        char name[64] = "", text[1024] = "";
-        TOOLINFOA tool = {};
-        tool.cbSize = TTTOOLINFOA_V1_SIZE;
-        tool.hwnd = search.control;
-        tool.uId = 1;
-        tool.lpszText = text;
-        GetClassNameA(window, name, sizeof name);
-        if (lstrcmpiA(name, TOOLTIPS_CLASSA) != 0 || !SendMessageA(window, TTM_GETTOOLINFOA, 0, reinterpret_cast<LPARAM>(&tool))) return TRUE;
-        search.text = IsWindowVisible(window) ? text : "";
-        return FALSE;
-    }, reinterpret_cast<LPARAM>(&search));
-    return search.text;
 }
 
 std::string Answer(Call call, HWND window) {
     switch (call) {
-    case PING: return "";
+    case PING: return HIWORD(GetQueueStatus(QS_INPUT)) ? "input waiting" : "";
     case REPAINT: RedrawWindow(window, nullptr, nullptr, RDW_INVALIDATE | RDW_ERASE | RDW_FRAME | RDW_ALLCHILDREN | RDW_UPDATENOW); return "";
     case MENU_END: return MenuEnd(window);
-    case BIG_ICON: return IconName(reinterpret_cast<HICON>(SendMessageA(window, WM_GETICON, ICON_BIG, 0)));
-    case SMALL_ICON: return IconName(reinterpret_cast<HICON>(SendMessageA(window, WM_GETICON, ICON_SMALL, 0)));
-    case DRAG_ICON: return IconName(reinterpret_cast<HICON>(SendMessageA(window, WM_QUERYDRAGICON, 0, 0)));
+    case BIG_ICON: return Name(reinterpret_cast<HANDLE>(SendMessageA(window, WM_GETICON, ICON_BIG, 0)));
+    case SMALL_ICON: return Name(reinterpret_cast<HANDLE>(SendMessageA(window, WM_GETICON, ICON_SMALL, 0)));
+    case DRAG_ICON: return Name(reinterpret_cast<HANDLE>(SendMessageA(window, WM_QUERYDRAGICON, 0, 0)));
     case STATIC_ICON: return StaticIcon(window);
     case PAINT: return Paint(window);
-    case CURSOR: return Cursor();
+    case CURSOR: return Name(GetCursor());
     case TOOLTIP: return Tooltip(window);
     }
     return "unknown call";
@@ -150,17 +131,10 @@ std::string Answer(Call call, HWND window) {
 LRESULT CALLBACK HookProc(int code, WPARAM wParam, LPARAM lParam) {
     static const UINT call = RegisterWindowMessageA(kg::ui::HOOK_CALL);
     auto* msg = reinterpret_cast<MSG*>(lParam);
-    if (code == HC_ACTION && wParam == PM_REMOVE) {
-        switch (msg->message) {
-        case WM_KEYDOWN: case WM_KEYUP: case WM_SYSKEYDOWN: case WM_SYSKEYUP: InterlockedIncrement(&keysTaken); break;
-        case WM_MOUSEMOVE: case WM_LBUTTONDOWN: case WM_LBUTTONUP:
-        case WM_NCMOUSEMOVE: case WM_NCLBUTTONDOWN: case WM_NCLBUTTONUP: InterlockedIncrement(&mouseTaken); break;
-        }
-        if (msg->message == call) {
-            lstrcpynA(answer, kg::ui::Answer(static_cast<kg::ui::Call>(msg->wParam), msg->hwnd).c_str(), sizeof answer);
-            InterlockedIncrement(&answers);
-            msg->message = WM_NULL;
-        }
+    if (code == HC_ACTION && wParam == PM_REMOVE && msg->message == call) {
+        lstrcpynA(answer, kg::ui::Answer(static_cast<kg::ui::Call>(msg->wParam), msg->hwnd).c_str(), sizeof answer);
+        InterlockedIncrement(&answers);
+        msg->message = WM_NULL;
     }
     return CallNextHookEx(nullptr, code, wParam, lParam);
 }

@@ -30,27 +30,21 @@ bool WaitFor(DWORD ms, Done done) {
     return true;
 }
 
-// The program started with exactly the argument text `arguments`, its
-// standard streams on NUL; ended if it still runs when this goes.
+// The program started with exactly the argument text `arguments`; ended if it still runs when this goes.
 class Program {
 public:
     explicit Program(const std::string& path, const std::string& arguments = "") {
-        SECURITY_ATTRIBUTES inherited = {sizeof inherited, nullptr, TRUE};
-        const FileHandle nul(::CreateFileA("NUL", GENERIC_READ | GENERIC_WRITE, 0, &inherited, OPEN_EXISTING, 0, nullptr));
         STARTUPINFOA startup = {};
         startup.cb = sizeof startup;
-        startup.dwFlags = STARTF_USESTDHANDLES;
-        startup.hStdInput = startup.hStdOutput = startup.hStdError = nul.Get();
         std::string commandLine = "\"" + path + "\" " + arguments;
         PROCESS_INFORMATION started = {};
-        ::CreateProcessA(path.c_str(), &commandLine[0], nullptr, nullptr, TRUE, 0, nullptr, nullptr, &startup, &started);
+        ::CreateProcessA(path.c_str(), &commandLine[0], nullptr, nullptr, FALSE, 0, nullptr, nullptr, &startup, &started);
         process_.Reset(started.hProcess);
         thread_.Reset(started.hThread);
-        id_ = started.dwProcessId;
     }
     ~Program() {
         if (hook_ != nullptr) ::UnhookWindowsHookEx(hook_);
-        if (ExitCode(0) == STILL_ACTIVE) ::TerminateProcess(process_.Get(), 1), ExitCode(10000);
+        if (ExitCode(0) == STILL_ACTIVE && ::TerminateProcess(process_.Get(), 1)) ExitCode(10000);
     }
     Program(const Program&) = delete;
     Program& operator=(const Program&) = delete;
@@ -61,32 +55,19 @@ public:
         return ::WaitForSingleObject(process_.Get(), ms) == WAIT_OBJECT_0 && ::GetExitCodeProcess(process_.Get(), &code) ? code : STILL_ACTIVE;
     }
 
-    // Its visible window captioned `title`, waited for up to `ms` ms (nullptr:
-    // none); the hook goes on the window's thread.
+    // The visible window captioned `title` (the program's: it runs alone on
+    // this machine), waited for up to `ms` ms; the hook goes on its thread.
     HWND Window(const std::string& title, DWORD ms = 5000) {
-        struct Search { DWORD id; const std::string& title; HWND found; } search = {id_, title, nullptr};
-        WaitFor(ms, [&] {
-            ::EnumWindows([](HWND window, LPARAM found) -> BOOL {
-                auto& search = *reinterpret_cast<Search*>(found);
-                DWORD id = 0;
-                ::GetWindowThreadProcessId(window, &id);
-                char text[256] = "";
-                ::GetWindowTextA(window, text, sizeof text);
-                if (id == search.id && ::IsWindowVisible(window) && search.title == text) search.found = window;
-                return search.found == nullptr;
-            }, reinterpret_cast<LPARAM>(&search));
-            return search.found != nullptr;
-        });
-        if (search.found != nullptr && hook_ == nullptr) {
-            const HMODULE dll = ::GetModuleHandleA("kgui_hook.dll");
-            hook_ = ::SetWindowsHookExA(WH_GETMESSAGE, HookProc, dll, ::GetWindowThreadProcessId(search.found, nullptr));
+        HWND found = nullptr;
+        WaitFor(ms, [&] { return ::IsWindowVisible(found = ::FindWindowA(nullptr, title.c_str())); });
+        if (found != nullptr && hook_ == nullptr) {
+            hook_ = ::SetWindowsHookExA(WH_GETMESSAGE, HookProc, ::GetModuleHandleA("kgui_hook.dll"), ::GetWindowThreadProcessId(found, nullptr));
         }
-        return search.found;
+        return ::IsWindowVisible(found) ? found : nullptr;
     }
 
 private:
     FileHandle process_, thread_;
-    DWORD id_ = 0;
     HHOOK hook_ = nullptr;
 };
 
@@ -99,27 +80,26 @@ inline std::string Ask(HWND window, Call call) {
     return answers != before ? answer : "";
 }
 
+// A control's text as a person reads it: without the "&" of its access key.
 inline std::string Text(HWND window) {
     char text[1024] = "";
     ::GetWindowTextA(window, text, sizeof text);
-    return text;
+    std::string shown = text;
+    shown.erase(std::remove(shown.begin(), shown.end(), '&'), shown.end());
+    return shown;
 }
 
-// The window's controls in tab order: a person's words for each ("&" gone, icons left out), " " or " | " between.
-inline std::string Controls(HWND window, bool enabledButtonsOnly) {
+// The window's enabled buttons in tab order, " " between; with `all`, the texts of all its controls but icons, " | " between.
+inline std::string Controls(HWND window, bool all = false) {
     std::string seen;
     for (HWND child = ::GetWindow(window, GW_CHILD); child; child = ::GetWindow(child, GW_HWNDNEXT)) {
         char name[64] = "";
         ::GetClassNameA(child, name, sizeof name);
         const bool button = lstrcmpiA(name, "Button") == 0, icon = !button && (::GetWindowLongA(child, GWL_STYLE) & SS_TYPEMASK) == SS_ICON;
-        std::string text = Text(child);
-        text.erase(std::remove(text.begin(), text.end(), '&'), text.end());
-        if (enabledButtonsOnly ? button && ::IsWindowEnabled(child) : !icon) seen += (seen.empty() ? "" : enabledButtonsOnly ? " " : " | ") + text;
+        if (all ? !icon : button && ::IsWindowEnabled(child)) seen += (seen.empty() ? "" : all ? " | " : " ") + Text(child);
     }
     return seen;
 }
-inline std::string EnabledButtons(HWND window) { return Controls(window, true); }
-inline std::string Texts(HWND window) { return Controls(window, false); }
 
 inline GUITHREADINFO ThreadInfo(HWND window) {
     GUITHREADINFO info = {};
@@ -127,43 +107,35 @@ inline GUITHREADINFO ThreadInfo(HWND window) {
     ::GetGUIThreadInfo(::GetWindowThreadProcessId(window, nullptr), &info);
     return info;
 }
-inline bool Active(HWND window) { return ThreadInfo(window).hwndActive == window; }
 
-// The focused control's label; "*" marks the default button's look (the one Enter presses).
+// The focused control's text; "*" marks the default button's look (the one Enter presses).
 inline std::string Focus(HWND window) {
     const HWND focus = ThreadInfo(window).hwndFocus;
-    std::string label = Text(focus);
-    label.erase(std::remove(label.begin(), label.end(), '&'), label.end());
-    return focus == nullptr ? "nothing" : label + ((::GetWindowLongA(focus, GWL_STYLE) & 0xF) == BS_DEFPUSHBUTTON ? "*" : "");
+    return focus == nullptr ? "nothing" : Text(focus) + ((::GetWindowLongA(focus, GWL_STYLE) & 0xF) == BS_DEFPUSHBUTTON ? "*" : "");
 }
-
-// Waits until what was sent or posted to `root`'s thread before has been handled.
-inline void Settle(HWND root) { Ask(root, PING); }
 
 // A button pressed, only when it is enabled: Wine clicks disabled buttons too.
 inline void Press(HWND window, int id) {
     const HWND button = ::GetDlgItem(window, id), root = ::GetAncestor(window, GA_ROOTOWNER);
-    if (button != nullptr && ::IsWindowEnabled(button) && ::PostMessageA(button, BM_CLICK, 0, 0)) Settle(root);
+    if (::IsWindowEnabled(button) && ::PostMessageA(button, BM_CLICK, 0, 0)) Ask(root, PING);
 }
 
 inline void SysCommand(HWND window, UINT command) {
     ::PostMessageA(window, WM_SYSCOMMAND, command, 0);
-    Settle(window);
+    Ask(window, PING);
 }
 
-// Sends input events, then waits until the window's thread has taken `count`
-// of them (`taken`: the hook's count) and handled them, or the window is gone.
-inline void Send(HWND window, std::vector<INPUT> events, volatile LONG& taken, LONG count) {
+// Input events sent to the window, brought to the front; returns once its
+// thread has taken them from its queue and handled them, or it is gone.
+inline void Send(HWND window, std::vector<INPUT> events) {
     const HWND root = ::GetAncestor(window, GA_ROOTOWNER);
-    Settle(root);
+    Ask(root, PING);
     ::SetForegroundWindow(window);
-    const LONG before = taken;
     ::SendInput(static_cast<UINT>(events.size()), events.data(), sizeof(INPUT));
-    WaitFor(5000, [&] { return taken - before >= count || !::IsWindow(window); });
-    Settle(root);
+    WaitFor(5000, [&] { return Ask(root, PING) != "input waiting"; });
 }
 
-// One key and its modifiers typed into the window: "Enter", "Escape", "Tab", "F4", a letter, after "Shift+" or "Alt+".
+// One key and its modifiers typed: "Enter", "Escape", "Tab", "F4", a letter, after "Shift+" or "Alt+".
 inline void Type(HWND window, const std::string& keys) {
     static const std::map<std::string, WORD> named = {{"Shift", VK_SHIFT}, {"Alt", VK_MENU}, {"Enter", VK_RETURN}, {"Escape", VK_ESCAPE}, {"Tab", VK_TAB}, {"F4", VK_F4}};
     std::vector<INPUT> events;
@@ -176,7 +148,7 @@ inline void Type(HWND window, const std::string& keys) {
         // Inside the keys before it: the modifiers go down first and up last.
         events.insert(events.begin() + events.size() / 2, {down, up});
     }
-    Send(window, events, keysTaken, static_cast<LONG>(events.size()));
+    Send(window, events);
 }
 
 // The mouse moved to `at` on the screen (and clicked there), as a hand does.
@@ -187,9 +159,8 @@ inline void Mouse(HWND window, POINT at, bool click) {
         return input;
     };
     // A move to where the mouse is already brings no message: it comes from beside.
-    Send(window, {event(MOUSEEVENTF_MOVE, {at.x - 1, at.y}), event(MOUSEEVENTF_MOVE, at)}, mouseTaken, 2);
-    // A box that the press opens takes the release: the press is enough.
-    if (click) Send(window, {event(MOUSEEVENTF_LEFTDOWN, at), event(MOUSEEVENTF_LEFTUP, at)}, mouseTaken, 1);
+    Send(window, {event(MOUSEEVENTF_MOVE, {at.x - 1, at.y}), event(MOUSEEVENTF_MOVE, at)});
+    if (click) Send(window, {event(MOUSEEVENTF_LEFTDOWN, at), event(MOUSEEVENTF_LEFTUP, at)});
 }
 
 inline POINT Centre(HWND control) {
@@ -215,7 +186,7 @@ inline void ClickCloseBox(HWND window) {
     }
 }
 
-// Control `id`'s tooltip once it shows after the mouse rests on the control.
+// Control `id`'s tooltip once it shows, after the mouse comes to rest there.
 inline std::string Tooltip(HWND window, int id) {
     Hover(window, id);
     std::string text;
@@ -239,14 +210,13 @@ inline std::vector<DWORD> ScreenPixels(const RECT& rect, BITMAPINFOHEADER& heade
     return pixels;
 }
 
-// Whether control `id`'s text is drawn "blue" (0000FF) or "purple" (800080): its pure pixels counted on the screen.
+// Whether control `id`'s text shows "blue" (0000FF) or "purple" (800080): its pure pixels counted on the screen.
 inline std::string LinkColour(HWND window, int id) {
-    Ask(window, REPAINT);  // a box that was over it may have just gone
     RECT rect = {};
     ::GetWindowRect(::GetDlgItem(window, id), &rect);
     BITMAPINFOHEADER header;
     long blue = 0, purple = 0;
-    WaitFor(2000, [&] {
+    WaitFor(2000, [&] {  // a box that was over it may have just gone
         const std::vector<DWORD> pixels = ScreenPixels(rect, header);
         blue = std::count(pixels.begin(), pixels.end(), 0xFF0000FF);
         purple = std::count(pixels.begin(), pixels.end(), 0xFF800080);
@@ -268,15 +238,16 @@ inline void SaveScreenshot(HWND window, const std::string& path) {
         .write(reinterpret_cast<const char*>(pixels.data()), pixels.size() * 4);
 }
 
-// The shell's handler of http addresses: `recorder` (kgurlrecorder), which appends each to `record`.
-inline void RecordHttpAddresses(const std::string& recorder, const std::string& record) {
-    ::SHDeleteKeyA(HKEY_CLASSES_ROOT, "http");  // Wine's own handler answers by DDE first
+// The shell's handler of http addresses: `recorder` (kgurlrecorder), which
+// appends each to `record`; none at all when `recorder` is empty.
+inline void SetHttpHandler(const std::string& recorder, const std::string& record) {
+    ::SHDeleteKeyA(HKEY_CLASSES_ROOT, "http");  // Wine's own handler, which answers by DDE first
     const std::string command = "\"" + recorder + "\" \"" + record + "\" \"%1\"";
     RegistryKey key;
-    ::RegCreateKeyExA(HKEY_CLASSES_ROOT, "http\\shell\\open\\command", 0, nullptr, 0, KEY_SET_VALUE, nullptr, key.Receive(), nullptr);
-    ::RegSetValueExA(key.Get(), nullptr, 0, REG_SZ, reinterpret_cast<const BYTE*>(command.c_str()), static_cast<DWORD>(command.size() + 1));
+    if (!recorder.empty() && ::RegCreateKeyExA(HKEY_CLASSES_ROOT, "http\\shell\\open\\command", 0, nullptr, 0, KEY_SET_VALUE, nullptr, key.Receive(), nullptr) == ERROR_SUCCESS) {
+        ::RegSetValueExA(key.Get(), nullptr, 0, REG_SZ, reinterpret_cast<const BYTE*>(command.c_str()), static_cast<DWORD>(command.size() + 1));
+    }
 }
-inline void RemoveHttpHandler() { ::SHDeleteKeyA(HKEY_CLASSES_ROOT, "http"); }
 
 // The addresses recorded, one a line, once there are `count` (the shell returns before its handler runs).
 inline std::string Opened(const std::string& record, long count) {
