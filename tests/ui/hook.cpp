@@ -26,6 +26,7 @@ std::string Name(HANDLE handle) {
     }
     return "another one";
 }
+std::string Name(LRESULT handle) { return Name(reinterpret_cast<HANDLE>(handle)); }
 
 // Wine puts items of its own in every system menu: the program's come last.
 std::string MenuEnd(HWND window) {
@@ -42,7 +43,7 @@ std::string MenuEnd(HWND window) {
 
 std::string StaticIcon(HWND window) {
     for (HWND child = GetWindow(window, GW_CHILD); child; child = GetWindow(child, GW_HWNDNEXT)) {
-        if ((GetWindowLongA(child, GWL_STYLE) & SS_TYPEMASK) == SS_ICON) return Name(reinterpret_cast<HANDLE>(SendMessageA(child, STM_GETICON, 0, 0)));
+        if ((GetWindowLongA(child, GWL_STYLE) & SS_TYPEMASK) == SS_ICON) return Name(SendMessageA(child, STM_GETICON, 0, 0));
     }
     return "no icon";
 }
@@ -65,19 +66,15 @@ std::string Tooltip(HWND control) {
 // import table, and its WM_ICONERASEBKGND, through a subclass.
 std::string drawn;
 int erased = 0;
-HDC erasedOn = nullptr;
 WNDPROC windowProc = nullptr;
 
 BOOL WINAPI RecordDrawIcon(HDC dc, int x, int y, HICON icon) {
-    drawn += (drawn.empty() ? "" : "; ") + Name(icon) + " at " + std::to_string(x) + "," + std::to_string(y) + (erased == 1 && dc == erasedOn ? " on the erased context" : "");
+    drawn += (drawn.empty() ? "" : "; ") + Name(icon) + " at " + std::to_string(x) + "," + std::to_string(y);
     return DrawIcon(dc, x, y, icon);
 }
 
 LRESULT CALLBACK RecordErase(HWND window, UINT message, WPARAM wParam, LPARAM lParam) {
-    if (message == WM_ICONERASEBKGND) {
-        ++erased;
-        erasedOn = reinterpret_cast<HDC>(wParam);
-    }
+    erased += message == WM_ICONERASEBKGND;
     return CallWindowProcA(windowProc, window, message, wParam, lParam);
 }
 
@@ -85,14 +82,10 @@ LRESULT CALLBACK RecordErase(HWND window, UINT message, WPARAM wParam, LPARAM lP
 bool Reroute(void* from, void* to) {
     auto* base = reinterpret_cast<BYTE*>(GetModuleHandleA(nullptr));
     const auto* nt = reinterpret_cast<IMAGE_NT_HEADERS*>(base + reinterpret_cast<IMAGE_DOS_HEADER*>(base)->e_lfanew);
-    auto* dll = reinterpret_cast<IMAGE_IMPORT_DESCRIPTOR*>(base + nt->OptionalHeader.DataDirectory[IMAGE_DIRECTORY_ENTRY_IMPORT].VirtualAddress);
-    for (; dll->Name; ++dll) {
+    for (auto* dll = reinterpret_cast<IMAGE_IMPORT_DESCRIPTOR*>(base + nt->OptionalHeader.DataDirectory[IMAGE_DIRECTORY_ENTRY_IMPORT].VirtualAddress); dll->Name; ++dll) {
         for (auto* slot = reinterpret_cast<void**>(base + dll->FirstThunk); *slot; ++slot) {
-            if (*slot != from) continue;
             DWORD protection = 0;
-            VirtualProtect(slot, sizeof *slot, PAGE_READWRITE, &protection);
-            *slot = to;
-            return VirtualProtect(slot, sizeof *slot, protection, &protection);
+            if (*slot == from && VirtualProtect(slot, sizeof *slot, PAGE_READWRITE, &protection)) return *slot = to, VirtualProtect(slot, sizeof *slot, protection, &protection);
         }
     }
     return false;
@@ -114,9 +107,7 @@ std::string Answer(Call call, HWND window) {
     case PING: return HIWORD(GetQueueStatus(QS_INPUT)) ? "input waiting" : "";
     case REPAINT: RedrawWindow(window, nullptr, nullptr, RDW_INVALIDATE | RDW_ERASE | RDW_FRAME | RDW_ALLCHILDREN | RDW_UPDATENOW); return "";
     case MENU_END: return MenuEnd(window);
-    case BIG_ICON: return Name(reinterpret_cast<HANDLE>(SendMessageA(window, WM_GETICON, ICON_BIG, 0)));
-    case SMALL_ICON: return Name(reinterpret_cast<HANDLE>(SendMessageA(window, WM_GETICON, ICON_SMALL, 0)));
-    case DRAG_ICON: return Name(reinterpret_cast<HANDLE>(SendMessageA(window, WM_QUERYDRAGICON, 0, 0)));
+    case ICONS: return "big " + Name(SendMessageA(window, WM_GETICON, ICON_BIG, 0)) + ", small " + Name(SendMessageA(window, WM_GETICON, ICON_SMALL, 0)) + ", drag " + Name(SendMessageA(window, WM_QUERYDRAGICON, 0, 0));
     case STATIC_ICON: return StaticIcon(window);
     case PAINT: return Paint(window);
     case CURSOR: return Name(GetCursor());

@@ -9,7 +9,7 @@ namespace kg::ui {
 // A call: the message HOOK_CALL, wParam the call, posted to the window it is
 // about. Its answer, a text, comes once what was posted before is handled;
 // PING's is "input waiting" while mouse or key messages wait in the queue.
-enum Call { PING, REPAINT, MENU_END, BIG_ICON, SMALL_ICON, DRAG_ICON, STATIC_ICON, PAINT, CURSOR, TOOLTIP };
+enum Call { PING, REPAINT, MENU_END, ICONS, STATIC_ICON, PAINT, CURSOR, TOOLTIP };
 constexpr char HOOK_CALL[] = "kg-ui-hook-call";
 
 }  // namespace kg::ui

@@ -1,7 +1,5 @@
 // The tests' hands and eyes on a program, from another process, as a person
-// uses it; the hook (hook.h) reads what only the program's own thread can.
-// Each action returns once the program has handled it or opened a box: it
-// polls for that, it never sleeps a fixed time.
+// uses it. Each action returns once the program has handled it or opened a box.
 #pragma once
 
 #include <windows.h>
@@ -30,17 +28,17 @@ bool WaitFor(DWORD ms, Done done) {
     return true;
 }
 
-// The program started with exactly the argument text `arguments`; ended if it still runs when this goes.
+// The program started without arguments; ended if it still runs when this goes.
 class Program {
 public:
-    explicit Program(const std::string& path, const std::string& arguments = "") {
+    explicit Program(const std::string& path) {
         STARTUPINFOA startup = {};
         startup.cb = sizeof startup;
-        std::string commandLine = "\"" + path + "\" " + arguments;
         PROCESS_INFORMATION started = {};
+        std::string commandLine = "\"" + path + "\"";
         ::CreateProcessA(path.c_str(), &commandLine[0], nullptr, nullptr, FALSE, 0, nullptr, nullptr, &startup, &started);
         process_.Reset(started.hProcess);
-        thread_.Reset(started.hThread);
+        const FileHandle thread(started.hThread);
     }
     ~Program() {
         if (hook_ != nullptr) ::UnhookWindowsHookEx(hook_);
@@ -55,19 +53,17 @@ public:
         return ::WaitForSingleObject(process_.Get(), ms) == WAIT_OBJECT_0 && ::GetExitCodeProcess(process_.Get(), &code) ? code : STILL_ACTIVE;
     }
 
-    // The visible window captioned `title` (the program's: it runs alone on
-    // this machine), waited for up to `ms` ms; the hook goes on its thread.
+    // The visible window captioned `title` (the program runs alone on this
+    // machine), waited for up to `ms` ms; the hook goes on its thread.
     HWND Window(const std::string& title, DWORD ms = 5000) {
         HWND found = nullptr;
-        WaitFor(ms, [&] { return ::IsWindowVisible(found = ::FindWindowA(nullptr, title.c_str())); });
-        if (found != nullptr && hook_ == nullptr) {
-            hook_ = ::SetWindowsHookExA(WH_GETMESSAGE, HookProc, ::GetModuleHandleA("kgui_hook.dll"), ::GetWindowThreadProcessId(found, nullptr));
-        }
-        return ::IsWindowVisible(found) ? found : nullptr;
+        if (!WaitFor(ms, [&] { return ::IsWindowVisible(found = ::FindWindowA(nullptr, title.c_str())); })) return nullptr;
+        if (hook_ == nullptr) hook_ = ::SetWindowsHookExA(WH_GETMESSAGE, HookProc, ::GetModuleHandleA("kgui_hook.dll"), ::GetWindowThreadProcessId(found, nullptr));
+        return found;
     }
 
 private:
-    FileHandle process_, thread_;
+    FileHandle process_;
     HHOOK hook_ = nullptr;
 };
 
@@ -75,7 +71,7 @@ private:
 inline std::string Ask(HWND window, Call call) {
     static const UINT message = ::RegisterWindowMessageA(HOOK_CALL);
     const LONG before = answers;
-    if (!::IsWindow(window) || !::PostMessageA(window, message, call, 0)) return "";
+    if (!::PostMessageA(window, message, call, 0)) return "";
     if (!WaitFor(10000, [&] { return answers != before || !::IsWindow(window); })) return "(the hook did not answer)";
     return answers != before ? answer : "";
 }
@@ -108,16 +104,11 @@ inline GUITHREADINFO ThreadInfo(HWND window) {
     return info;
 }
 
-// The focused control's text; "*" marks the default button's look (the one Enter presses).
-inline std::string Focus(HWND window) {
-    const HWND focus = ThreadInfo(window).hwndFocus;
-    return focus == nullptr ? "nothing" : Text(focus) + ((::GetWindowLongA(focus, GWL_STYLE) & 0xF) == BS_DEFPUSHBUTTON ? "*" : "");
-}
-
-// A button pressed, only when it is enabled: Wine clicks disabled buttons too.
-inline void Press(HWND window, int id) {
-    const HWND button = ::GetDlgItem(window, id), root = ::GetAncestor(window, GA_ROOTOWNER);
-    if (::IsWindowEnabled(button) && ::PostMessageA(button, BM_CLICK, 0, 0)) Ask(root, PING);
+// The button captioned `text` pressed, only when it is enabled: Wine clicks disabled buttons too.
+inline void Press(HWND window, const std::string& text) {
+    for (HWND button = ::GetWindow(window, GW_CHILD); button; button = ::GetWindow(button, GW_HWNDNEXT)) {
+        if (Text(button) == text && ::IsWindowEnabled(button) && ::PostMessageA(button, BM_CLICK, 0, 0)) Ask(::GetAncestor(window, GA_ROOTOWNER), PING);
+    }
 }
 
 inline void SysCommand(HWND window, UINT command) {
@@ -140,49 +131,39 @@ inline void Type(HWND window, const std::string& keys) {
     static const std::map<std::string, WORD> named = {{"Shift", VK_SHIFT}, {"Alt", VK_MENU}, {"Enter", VK_RETURN}, {"Escape", VK_ESCAPE}, {"Tab", VK_TAB}, {"F4", VK_F4}};
     std::vector<INPUT> events;
     for (std::size_t from = 0, plus = 0; plus != std::string::npos; from = plus + 1) {
-        plus = keys.find('+', from);
-        const std::string key = keys.substr(from, plus - from);
+        const std::string key = keys.substr(from, (plus = keys.find('+', from)) - from);
         INPUT down = {INPUT_KEYBOARD, {}}, up = down;
         down.ki.wVk = up.ki.wVk = named.count(key) ? named.at(key) : ::VkKeyScanA(key[0]) & 0xFF;
         up.ki.dwFlags = KEYEVENTF_KEYUP;
-        // Inside the keys before it: the modifiers go down first and up last.
-        events.insert(events.begin() + events.size() / 2, {down, up});
+        events.insert(events.begin() + events.size() / 2, {down, up});  // the modifiers go down first and up last
     }
     Send(window, events);
 }
 
-// The mouse moved to `at` on the screen (and clicked there), as a hand does.
+// The mouse moved to `at` on the screen, from beside (a move to where it is brings no message), and clicked there.
 inline void Mouse(HWND window, POINT at, bool click) {
-    const auto event = [](DWORD flags, POINT p) {
+    const auto event = [&](DWORD flags, LONG x) {
         INPUT input = {INPUT_MOUSE, {}};
-        input.mi = {MulDiv(p.x, 65535, ::GetSystemMetrics(SM_CXSCREEN) - 1), MulDiv(p.y, 65535, ::GetSystemMetrics(SM_CYSCREEN) - 1), 0, flags | MOUSEEVENTF_ABSOLUTE, 0, 0};
+        input.mi = {MulDiv(x, 65535, ::GetSystemMetrics(SM_CXSCREEN) - 1), MulDiv(at.y, 65535, ::GetSystemMetrics(SM_CYSCREEN) - 1), 0, flags | MOUSEEVENTF_ABSOLUTE, 0, 0};
         return input;
     };
-    // A move to where the mouse is already brings no message: it comes from beside.
-    Send(window, {event(MOUSEEVENTF_MOVE, {at.x - 1, at.y}), event(MOUSEEVENTF_MOVE, at)});
-    if (click) Send(window, {event(MOUSEEVENTF_LEFTDOWN, at), event(MOUSEEVENTF_LEFTUP, at)});
+    Send(window, {event(MOUSEEVENTF_MOVE, at.x - 1), event(MOUSEEVENTF_MOVE, at.x)});
+    if (click) Send(window, {event(MOUSEEVENTF_LEFTDOWN, at.x), event(MOUSEEVENTF_LEFTUP, at.x)});
 }
 
-inline POINT Centre(HWND control) {
+// The mouse on control `id`'s centre (and a click there); the cursor the program shows then.
+inline std::string Hover(HWND window, int id, bool click = false) {
     RECT rect = {};
-    ::GetWindowRect(control, &rect);
-    return {(rect.left + rect.right) / 2, (rect.top + rect.bottom) / 2};
-}
-
-// The cursor the program shows once the mouse rests on control `id`.
-inline std::string Hover(HWND window, int id) {
-    Mouse(window, Centre(::GetDlgItem(window, id)), false);
+    ::GetWindowRect(::GetDlgItem(window, id), &rect);
+    Mouse(window, {(rect.left + rect.right) / 2, (rect.top + rect.bottom) / 2}, click);
     return Ask(window, CURSOR);
 }
-inline void Click(HWND window, int id) { Mouse(window, Centre(::GetDlgItem(window, id)), true); }
 
 inline void ClickCloseBox(HWND window) {
     RECT rect = {};
     ::GetWindowRect(window, &rect);
-    for (LONG y = rect.top; y < rect.top + 40; ++y) {
-        for (LONG x = rect.right - 1; x > rect.right - 80; --x) {
-            if (::SendMessageA(window, WM_NCHITTEST, 0, MAKELPARAM(x, y)) == HTCLOSE) return Mouse(window, {x, y}, true);
-        }
+    for (POINT at = {rect.right - 1, rect.top}; at.y < rect.top + 40; at.x = at.x > rect.right - 80 ? at.x - 1 : (++at.y, rect.right - 1)) {
+        if (::SendMessageA(window, WM_NCHITTEST, 0, MAKELPARAM(at.x, at.y)) == HTCLOSE) return Mouse(window, at, true);
     }
 }
 
@@ -192,6 +173,13 @@ inline std::string Tooltip(HWND window, int id) {
     std::string text;
     WaitFor(5000, [&] { return !(text = Ask(::GetDlgItem(window, id), TOOLTIP)).empty(); });
     return text.empty() ? "(no tooltip)" : text;
+}
+
+// What a person does: "close box", "press " and a button's caption, or keys typed (Type).
+inline void Do(HWND window, const std::string& action) {
+    if (action == "close box") return ClickCloseBox(window);
+    if (action.rfind("press ", 0) == 0) return Press(window, action.substr(6));
+    Type(window, action);
 }
 
 // What Wine drew in `rect` of the screen: opaque 32-bit pixels 0xFFRRGGBB (a
@@ -243,10 +231,7 @@ inline void SaveScreenshot(HWND window, const std::string& path) {
 inline void SetHttpHandler(const std::string& recorder, const std::string& record) {
     ::SHDeleteKeyA(HKEY_CLASSES_ROOT, "http");  // Wine's own handler, which answers by DDE first
     const std::string command = "\"" + recorder + "\" \"" + record + "\" \"%1\"";
-    RegistryKey key;
-    if (!recorder.empty() && ::RegCreateKeyExA(HKEY_CLASSES_ROOT, "http\\shell\\open\\command", 0, nullptr, 0, KEY_SET_VALUE, nullptr, key.Receive(), nullptr) == ERROR_SUCCESS) {
-        ::RegSetValueExA(key.Get(), nullptr, 0, REG_SZ, reinterpret_cast<const BYTE*>(command.c_str()), static_cast<DWORD>(command.size() + 1));
-    }
+    if (!recorder.empty()) ::SHSetValueA(HKEY_CLASSES_ROOT, "http\\shell\\open\\command", nullptr, REG_SZ, command.c_str(), static_cast<DWORD>(command.size() + 1));
 }
 
 // The addresses recorded, one a line, once there are `count` (the shell returns before its handler runs).

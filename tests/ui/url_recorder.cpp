@@ -5,13 +5,8 @@
 #include <cstdio>
 
 int main(int argc, char** argv) {
-    if (argc != 3) {
-        return 2;
-    }
-    std::FILE* record = std::fopen(argv[1], "ab");
-    if (record == nullptr) {
-        return 1;
-    }
-    std::fprintf(record, "%s\n", argv[2]);
-    return std::fclose(record) == 0 ? 0 : 1;
+    std::FILE* record = argc == 3 ? std::fopen(argv[1], "ab") : nullptr;
+    if (record == nullptr) return 2;
+    const bool written = std::fprintf(record, "%s\n", argv[2]) > 0;
+    return std::fclose(record) == 0 && written ? 0 : 1;
 }
