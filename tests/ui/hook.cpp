@@ -4,6 +4,7 @@
 
 #include <commctrl.h>
 
+#include <algorithm>
 #include <string>
 
 #define SHARED __attribute__((section(".kgshare"), shared))
@@ -21,10 +22,8 @@ std::string Name(HANDLE handle) {
     const std::pair<HANDLE, const char*> known[] = {{nullptr, "none"}, {LoadIconA(program, MAKEINTRESOURCEA(128)), "icon 128"},
         {LoadCursorA(program, MAKEINTRESOURCEA(23460)), "hand"}, {LoadCursorA(nullptr, IDC_ARROW), "arrow"},
         {LoadIconA(nullptr, IDI_ASTERISK), "information"}, {LoadIconA(nullptr, IDI_EXCLAMATION), "exclamation"}, {LoadIconA(nullptr, IDI_HAND), "stop"}};
-    for (const auto& [known_handle, name] : known) {
-        if (handle == known_handle) return name;
-    }
-    return "another one";
+    const auto found = std::find_if(std::begin(known), std::end(known), [&](const auto& name) { return name.first == handle; });
+    return found != std::end(known) ? found->second : "another one";
 }
 std::string Name(LRESULT handle) { return Name(reinterpret_cast<HANDLE>(handle)); }
 
@@ -52,11 +51,7 @@ std::string StaticIcon(HWND window) {
 std::string Tooltip(HWND control) {
     for (HWND tip = FindWindowExA(nullptr, nullptr, TOOLTIPS_CLASSA, nullptr); tip; tip = FindWindowExA(nullptr, tip, TOOLTIPS_CLASSA, nullptr)) {
         char text[1024] = "";
-        TOOLINFOA tool = {};
-        tool.cbSize = TTTOOLINFOA_V1_SIZE;
-        tool.hwnd = control;
-        tool.uId = 1;
-        tool.lpszText = text;
+        TOOLINFOA tool = {TTTOOLINFOA_V1_SIZE, 0, control, 1, {}, nullptr, text, 0, nullptr};
         if (SendMessageA(tip, TTM_GETTOOLINFOA, 0, reinterpret_cast<LPARAM>(&tool))) return IsWindowVisible(tip) ? text : "";
     }
     return "";
@@ -105,7 +100,6 @@ std::string Paint(HWND window) {
 std::string Answer(Call call, HWND window) {
     switch (call) {
     case PING: return HIWORD(GetQueueStatus(QS_INPUT)) ? "input waiting" : "";
-    case REPAINT: RedrawWindow(window, nullptr, nullptr, RDW_INVALIDATE | RDW_ERASE | RDW_FRAME | RDW_ALLCHILDREN | RDW_UPDATENOW); return "";
     case MENU_END: return MenuEnd(window);
     case ICONS: return "big " + Name(SendMessageA(window, WM_GETICON, ICON_BIG, 0)) + ", small " + Name(SendMessageA(window, WM_GETICON, ICON_SMALL, 0)) + ", drag " + Name(SendMessageA(window, WM_QUERYDRAGICON, 0, 0));
     case STATIC_ICON: return StaticIcon(window);

@@ -44,8 +44,6 @@ public:
         if (hook_ != nullptr) ::UnhookWindowsHookEx(hook_);
         if (ExitCode(0) == STILL_ACTIVE && ::TerminateProcess(process_.Get(), 1)) ExitCode(10000);
     }
-    Program(const Program&) = delete;
-    Program& operator=(const Program&) = delete;
 
     // Its exit code once it has ended, waiting up to `ms` ms; STILL_ACTIVE while it runs.
     DWORD ExitCode(DWORD ms) const {
@@ -79,8 +77,7 @@ inline std::string Ask(HWND window, Call call) {
 // A control's text as a person reads it: without the "&" of its access key.
 inline std::string Text(HWND window) {
     char text[1024] = "";
-    ::GetWindowTextA(window, text, sizeof text);
-    std::string shown = text;
+    std::string shown(text, ::GetWindowTextA(window, text, sizeof text));
     shown.erase(std::remove(shown.begin(), shown.end(), '&'), shown.end());
     return shown;
 }
@@ -97,13 +94,6 @@ inline std::string Controls(HWND window, bool all = false) {
     return seen;
 }
 
-inline GUITHREADINFO ThreadInfo(HWND window) {
-    GUITHREADINFO info = {};
-    info.cbSize = sizeof info;
-    ::GetGUIThreadInfo(::GetWindowThreadProcessId(window, nullptr), &info);
-    return info;
-}
-
 // The button captioned `text` pressed, only when it is enabled: Wine clicks disabled buttons too.
 inline void Press(HWND window, const std::string& text) {
     for (HWND button = ::GetWindow(window, GW_CHILD); button; button = ::GetWindow(button, GW_HWNDNEXT)) {
@@ -112,8 +102,7 @@ inline void Press(HWND window, const std::string& text) {
 }
 
 inline void SysCommand(HWND window, UINT command) {
-    ::PostMessageA(window, WM_SYSCOMMAND, command, 0);
-    Ask(window, PING);
+    if (::PostMessageA(window, WM_SYSCOMMAND, command, 0)) Ask(window, PING);
 }
 
 // Input events sent to the window, brought to the front; returns once its
@@ -182,9 +171,11 @@ inline void Do(HWND window, const std::string& action) {
     Type(window, action);
 }
 
-// What Wine drew in `rect` of the screen: opaque 32-bit pixels 0xFFRRGGBB (a
-// viewer reads the top byte as alpha), bottom row first.
-inline std::vector<DWORD> ScreenPixels(const RECT& rect, BITMAPINFOHEADER& header) {
+// What Wine drew of the window on the screen: opaque 32-bit pixels 0xFFRRGGBB
+// (a viewer reads the top byte as alpha), bottom row first.
+inline std::vector<DWORD> ScreenPixels(HWND window, BITMAPINFOHEADER& header) {
+    RECT rect = {};
+    ::GetWindowRect(window, &rect);
     header = {sizeof header, rect.right - rect.left, rect.bottom - rect.top, 1, 32, BI_RGB, 0, 0, 0, 0, 0};
     std::vector<DWORD> pixels(header.biWidth * header.biHeight);
     const std::unique_ptr<HDC__, void (*)(HDC)> screen(::GetDC(nullptr), [](HDC dc) { ::ReleaseDC(nullptr, dc); });
@@ -200,12 +191,10 @@ inline std::vector<DWORD> ScreenPixels(const RECT& rect, BITMAPINFOHEADER& heade
 
 // Whether control `id`'s text shows "blue" (0000FF) or "purple" (800080): its pure pixels counted on the screen.
 inline std::string LinkColour(HWND window, int id) {
-    RECT rect = {};
-    ::GetWindowRect(::GetDlgItem(window, id), &rect);
     BITMAPINFOHEADER header;
     long blue = 0, purple = 0;
     WaitFor(2000, [&] {  // a box that was over it may have just gone
-        const std::vector<DWORD> pixels = ScreenPixels(rect, header);
+        const std::vector<DWORD> pixels = ScreenPixels(::GetDlgItem(window, id), header);
         blue = std::count(pixels.begin(), pixels.end(), 0xFF0000FF);
         purple = std::count(pixels.begin(), pixels.end(), 0xFF800080);
         return (blue > 0) != (purple > 0);
@@ -215,12 +204,10 @@ inline std::string LinkColour(HWND window, int id) {
 
 // The window as Wine drew it, as a BMP file.
 inline void SaveScreenshot(HWND window, const std::string& path) {
-    Ask(window, REPAINT);
+    ::RedrawWindow(window, nullptr, nullptr, RDW_INVALIDATE | RDW_ERASE | RDW_FRAME | RDW_ALLCHILDREN | RDW_UPDATENOW);
     ::Sleep(300);  // what was painted reaches the screen a moment later: a picture only, no check
-    RECT rect = {};
-    ::GetWindowRect(window, &rect);
     BITMAPINFOHEADER header;
-    const std::vector<DWORD> pixels = ScreenPixels(rect, header);
+    const std::vector<DWORD> pixels = ScreenPixels(window, header);
     const BITMAPFILEHEADER file = {0x4D42, static_cast<DWORD>(sizeof file + sizeof header + pixels.size() * 4), 0, 0, sizeof file + sizeof header};
     std::ofstream(path, std::ios::binary).write(reinterpret_cast<const char*>(&file), sizeof file).write(reinterpret_cast<const char*>(&header), sizeof header)
         .write(reinterpret_cast<const char*>(pixels.data()), pixels.size() * 4);

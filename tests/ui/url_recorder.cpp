@@ -1,7 +1,5 @@
-// kgurlrecorder RECORD ADDRESS: the tests' handler of web addresses. The
-// shell starts it for a link the program opens; it appends ADDRESS and a
-// line feed to the file RECORD, so a test can see what was opened. A GUI
-// program: a console of its own would take the foreground from the dialog.
+// kgurlrecorder RECORD ADDRESS: the tests' handler of web addresses, which the shell starts for a link the program
+// opens; it appends ADDRESS and a line feed to RECORD. A GUI program: a console would take the foreground.
 #include <cstdio>
 
 int main(int argc, char** argv) {
