@@ -107,9 +107,9 @@ TEST_F(Dialog, FollowsTheMachinesStateAndThePersonsKeysAndClicks) {
         {"Tab past the disabled Install", BEFORE, nullptr, "Tab", NO_BOX, OFFERS_UPGRADE + "Cancel*"},
         {"Alt+I of the disabled Install", BEFORE, nullptr, "Alt+I", NO_BOX, OFFERS_UPGRADE + "Cancel*"},
         {"Enter on the focused Cancel", BEFORE, nullptr, "Enter", NO_BOX, ENDED},
-        {"uninstall", INSTALLED_MACHINE, nullptr, "press Uninstall", REMOVED, UPGRADE_DONE},
+        {"uninstall, Alt+U", INSTALLED_MACHINE, nullptr, "Alt+U", REMOVED, UPGRADE_DONE},
         {"the close box after the uninstall", BEFORE, nullptr, "close box", NO_BOX, ENDED},
-        {"upgrade, driver running (Wine keeps its file)", INSTALLED_MACHINE, nullptr, "press Upgrade", CopyFailed(ERROR_SHARING_VIOLATION), OFFERS_UPGRADE + "Upgrade"},
+        {"upgrade, Alt+P, driver running (Wine keeps its file)", INSTALLED_MACHINE, nullptr, "Alt+P", CopyFailed(ERROR_SHARING_VIOLATION), OFFERS_UPGRADE + "Upgrade"},
         {"Enter on the focused Upgrade, driver stopped", BEFORE, DriverStopped, "Enter", UPGRADED, UPGRADE_DONE},
         {"Alt+F4 after the upgrade", BEFORE, nullptr, "Alt+F4", NO_BOX, ENDED},
     };
