@@ -172,8 +172,8 @@ TEST_F(Dialog, TheLinkOpensItsAddressThroughTheShell) {
     // (nullptr: unchanged); the tooltip then; the addresses the shell opened so far; the box shown; the link's colour after
     const struct { std::string what; bool handler; const char* text; std::string tooltip, opened, box; const char* colour; } rows[] = {
         {"click, no http handler", false, nullptr, ADDRESS, "", NO_ASSOCIATION, "blue"},
-        {"click", true, nullptr, ADDRESS, ADDRESS + "\n", "no box", "purple"},
-        {"click after a new text", true, OTHER_ADDRESS.c_str(), OTHER_ADDRESS, ADDRESS + "\n" + OTHER_ADDRESS + "\n", "no box", "purple"},
+        {"click", true, nullptr, ADDRESS, ADDRESS + "\n", NO_BOX, "purple"},
+        {"click after a new text", true, OTHER_ADDRESS.c_str(), OTHER_ADDRESS, ADDRESS + "\n" + OTHER_ADDRESS + "\n", NO_BOX, "purple"},
     };
     for (const auto& row : rows) {
         SetHttpHandler(row.handler ? KG_RECORDER : "", record);
