@@ -62,6 +62,8 @@ protected:
     void SetUp() override {
         testing::internal::CaptureStdout();
         commandLine_ = std::make_unique<DriverInstaller>(TRUE);
+        // Only one run at a time holds the temporary folder.
+        commandLine_->RemoveTempFolder();
         boxes_ = std::make_unique<DriverInstaller>(FALSE);
         const std::string startUp = testing::internal::GetCapturedStdout();
         EXPECT_EQ("", startUp);

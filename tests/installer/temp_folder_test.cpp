@@ -39,7 +39,7 @@ TEST_F(TempFolderTest, ConstructionExtractsThePayloadAndDestructionRemovesIt) {
     EXPECT_EQ("", out.Text());
 }
 
-TEST_F(TempFolderTest, ExistingFolderIsUsedWithoutMessage) {
+TEST_F(TempFolderTest, ExistingFolderIsReplacedWithoutMessage) {
     const SamplePayload sample;
     ASSERT_TRUE(::CreateDirectoryA(TempFolder().c_str(), nullptr));
     WriteBytes(TempFolder() + "kestgard.sys", "stale driver");
@@ -47,7 +47,7 @@ TEST_F(TempFolderTest, ExistingFolderIsUsedWithoutMessage) {
     {
         DriverInstaller installer(TRUE);
         EXPECT_EQ(sample.DriverBytes(), ReadBytes(installer.GetDriverSourcePath()));
-        // A second extraction finds the folder of the first.
+        // A second extraction replaces the folder of the first.
         EXPECT_TRUE(installer.ExtractPayload());
         EXPECT_EQ(sample.MessageFileBytes(), ReadBytes(installer.GetMessageFileSourcePath()));
     }
