@@ -15,3 +15,12 @@ if(TARGET Kgsetup)
   add_test(NAME installer_image_size COMMAND ${PROJECT_SOURCE_DIR}/tests/harness/check-image-size
     ${CMAKE_BINARY_DIR}/Kgsetup.exe ${image_budget})
 endif()
+
+# A packed installer signed afterwards, as a release is made (osslsigncode,
+# a test certificate made by openssl).
+if(TARGET Kgsetup)
+  find_package(Python3 REQUIRED COMPONENTS Interpreter)
+  add_test(NAME installer_signing COMMAND ${Python3_EXECUTABLE} ${PROJECT_SOURCE_DIR}/tests/kgpack/signing_test.py -v)
+  set_tests_properties(installer_signing PROPERTIES
+    ENVIRONMENT "KG_SOURCE_DIR=${PROJECT_SOURCE_DIR};KG_BUILD_DIR=${CMAKE_BINARY_DIR};KGPACK=${KGPACK_EXECUTABLE}")
+endif()
