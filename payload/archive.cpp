@@ -41,11 +41,12 @@ bool FindTrailerEnd(CFile& file, const ImageLayout& image, std::uint64_t& end) {
     return true;
 }
 
-// Reads the trailer from back to front: every field is reached by its own
-// positioning relative to where the trailer ends, followed by one read.
+// Reads the trailer from back to front, from where it ends: every field is
+// reached by its own positioning relative to the end of the file, followed by
+// one read.
 class TrailerReader {
 public:
-    TrailerReader(CFile& file, std::uint64_t end) : file_(file), end_(end) {}
+    TrailerReader(CFile& file, std::uint64_t end) : file_(file), end_(end), behind_(file.GetLength() - end) {}
 
     // Steps `size` bytes further back and reads them there. False when that
     // would be before the start of the file or the read comes up short.
@@ -54,7 +55,7 @@ public:
             return false;
         }
         back_ += size;
-        file_.Seek(static_cast<std::int64_t>(end_ - back_), CFile::begin);
+        file_.Seek(-static_cast<std::int64_t>(behind_ + back_), CFile::end);
         return file_.Read(buffer, size) == size;
     }
 
@@ -73,6 +74,7 @@ public:
 private:
     CFile& file_;
     const std::uint64_t end_;
+    const std::uint64_t behind_;  // bytes after the trailer: a signature
     std::uint64_t back_ = 0;
 };
 

@@ -107,10 +107,12 @@ TEST_F(ArchiveWinTest, EveryTrailerFieldIsReachedByItsOwnPositioningFromTheEnd) 
     ApiOverride<decltype(sys.SetFilePointer)> seek(sys.SetFilePointer, RecordingSeek);
     ApiOverride<decltype(sys.ReadFile)> read(sys.ReadFile, RecordingRead);
     ASSERT_EQ(PAYLOAD_OK, archive_.ReadDirectory(program_));
-    const std::vector<std::pair<LONG, DWORD>> seeks = {
-        {-10, FILE_END}, {-14, FILE_END}, {-18, FILE_END}, {-23, FILE_END}, {-27, FILE_END}, {-31, FILE_END}};
+    // The headers come first: they say whether a signature follows the trailer.
+    const std::vector<std::pair<LONG, DWORD>> seeks = {{0, FILE_BEGIN},  {-10, FILE_END}, {-14, FILE_END},
+                                                       {-18, FILE_END}, {-23, FILE_END}, {-27, FILE_END},
+                                                       {-31, FILE_END}};
     EXPECT_EQ(seeks, record.seeks);
-    EXPECT_EQ((std::vector<DWORD>{10, 4, 4, 5, 4, 4}), record.reads);
+    EXPECT_EQ((std::vector<DWORD>{64, 10, 4, 4, 5, 4, 4}), record.reads);
     EXPECT_EQ(0, OpenHandles());
 }
 
