@@ -1,8 +1,11 @@
 """Signs program files as a publisher would, with a throwaway certificate:
-openssl makes the certificate, osslsigncode signs and verifies."""
+openssl makes the certificate, osslsigncode signs and verifies.
+    signing.py FOLDER SOURCE TARGET   signs SOURCE into TARGET with a new
+                                      certificate kept in FOLDER"""
 
 import pathlib
 import subprocess
+import sys
 
 
 def run(*command):
@@ -34,3 +37,8 @@ class TestCertificate:
     def verifies(self, path):
         """Whether the signature of `path` holds, checked against this certificate."""
         return run("osslsigncode", "verify", "-CAfile", self.certificate, "-in", path).returncode == 0
+
+
+if __name__ == "__main__":
+    folder, source, target = sys.argv[1:4]
+    TestCertificate(folder).sign(source, target)

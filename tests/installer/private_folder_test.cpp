@@ -285,42 +285,67 @@ BOOL WINAPI TokenDenied(HANDLE, DWORD, PHANDLE) {
     return FALSE;
 }
 
+// A folder inside the planted one that the system shows as a link (a
+// junction) to a folder elsewhere.
+DWORD WINAPI LinkAttributes(LPCSTR path) {
+    const std::string name(path);
+    if (name.size() > 5 && name.compare(name.size() - 5, 5, "\\link") == 0) {
+        return FILE_ATTRIBUTE_DIRECTORY | FILE_ATTRIBUTE_REPARSE_POINT;
+    }
+    return ::GetFileAttributesA(path);
+}
+
+void PlantDriver() {
+    ::CreateDirectoryA(TempFolder().c_str(), nullptr);
+    WriteBytes(TempFolder() + "kestgard.sys", "planted driver");
+}
+
+void PlantLink() {
+    PlantDriver();
+    ::CreateDirectoryA((TempFolder() + "link").c_str(), nullptr);
+    WriteBytes(TempFolder() + "link\\keep.txt", "not the installer's");
+}
+
 TEST_F(PrivateFolder, ThatCannotBeMadeIsToldAndNothingIsCopiedFromIt) {
     struct Case {
         const char* what;
-        bool planted;  // a folder with a driver of someone else's, left as it was
+        void (*plant)();
         bool driverHeldOpen;
         decltype(sys.FindFirstFileA) listing;
+        decltype(sys.GetFileAttributesA) attributes;
         decltype(sys.CreateDirectoryA) create;
         decltype(sys.OpenProcessToken) token;
-        DWORD error;      // told with message 117
-        DWORD copyError;  // told when the install then copies the driver
+        DWORD error;          // told with message 117
+        DWORD copyError;      // told when the install then copies the driver
+        const char* survivor;  // in the temporary folder: what the cleanup must leave
     };
     const Case cases[] = {
-        {"a planted driver held open", true, true, nullptr, nullptr, nullptr, ERROR_SHARING_VIOLATION,
-         ERROR_FILE_NOT_FOUND},
-        {"a planted folder that cannot be listed", true, false, ListingDenied, nullptr, nullptr, ERROR_ACCESS_DENIED,
-         ERROR_FILE_NOT_FOUND},
-        {"a folder made again by someone else meanwhile", false, false, nullptr, AlwaysExists, nullptr,
-         ERROR_ALREADY_EXISTS, ERROR_PATH_NOT_FOUND},
-        {"creation refused", false, false, nullptr, CreationDenied, nullptr, ERROR_ACCESS_DENIED, ERROR_PATH_NOT_FOUND},
-        {"the user's account cannot be read", false, false, nullptr, nullptr, TokenDenied, ERROR_ACCESS_DENIED,
-         ERROR_PATH_NOT_FOUND},
+        {"a planted driver held open", PlantDriver, true, nullptr, nullptr, nullptr, nullptr, ERROR_SHARING_VIOLATION,
+         ERROR_FILE_NOT_FOUND, "kestgard.sys"},
+        {"a planted folder that cannot be listed", PlantDriver, false, ListingDenied, nullptr, nullptr, nullptr,
+         ERROR_ACCESS_DENIED, ERROR_FILE_NOT_FOUND, "kestgard.sys"},
+        {"a planted link to a folder elsewhere", PlantLink, false, nullptr, LinkAttributes, nullptr, nullptr,
+         ERROR_DIR_NOT_EMPTY, ERROR_FILE_NOT_FOUND, "link\\keep.txt"},
+        {"a folder made again by someone else meanwhile", nullptr, false, nullptr, nullptr, AlwaysExists, nullptr,
+         ERROR_ALREADY_EXISTS, ERROR_PATH_NOT_FOUND, nullptr},
+        {"creation refused", nullptr, false, nullptr, nullptr, CreationDenied, nullptr, ERROR_ACCESS_DENIED,
+         ERROR_PATH_NOT_FOUND, nullptr},
+        {"the user's account cannot be read", nullptr, false, nullptr, nullptr, nullptr, TokenDenied,
+         ERROR_ACCESS_DENIED, ERROR_PATH_NOT_FOUND, nullptr},
     };
-    const std::string plantedDriver = TempFolder() + "kestgard.sys";
     for (const Case& c : cases) {
         SCOPED_TRACE(c.what);
         CleanMachine();
-        if (c.planted) {
-            ::CreateDirectoryA(TempFolder().c_str(), nullptr);
-            WriteBytes(plantedDriver, "planted driver");
+        if (c.plant != nullptr) {
+            c.plant();
         }
         {
             std::optional<LockedFile> held;
             if (c.driverHeldOpen) {
-                held.emplace(plantedDriver);
+                held.emplace(TempFolder() + "kestgard.sys");
             }
             const auto listing = Override(sys.FindFirstFileA, c.listing ? c.listing : sys.FindFirstFileA);
+            const auto attributes = Override(sys.GetFileAttributesA, c.attributes ? c.attributes : sys.GetFileAttributesA);
             const auto create = Override(sys.CreateDirectoryA, c.create ? c.create : sys.CreateDirectoryA);
             const auto token = Override(sys.OpenProcessToken, c.token ? c.token : sys.OpenProcessToken);
             StdoutCapture out;
@@ -332,7 +357,9 @@ TEST_F(PrivateFolder, ThatCannotBeMadeIsToldAndNothingIsCopiedFromIt) {
                       out.Text());
             EXPECT_FALSE(FileExists(InstalledDriver())) << "the drivers folder was reached";
         }
-        EXPECT_EQ(c.planted, FileExists(plantedDriver)) << "the cleanup touched a folder not its own";
+        if (c.survivor != nullptr) {
+            EXPECT_TRUE(FileExists(TempFolder() + c.survivor)) << "the cleanup touched what was not its own";
+        }
     }
 }
 
