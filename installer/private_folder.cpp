@@ -1,7 +1,6 @@
 #include "installer/private_folder.h"
 
 #include "framework/later_api.h"
-#include "framework/text.h"
 
 namespace kg {
 namespace {
@@ -91,22 +90,10 @@ private:
     SECURITY_ATTRIBUTES attributes_;
 };
 
-// The root folder of the volume that `path` is on: "C:\" for "C:\TEMP\x\",
-// "\\server\share\" for "\\server\share\x\"; empty for any other path.
+// The root folder of the drive that `path` is on ("C:\" for "C:\TEMP\x\"),
+// or empty for a path without a drive letter (a share, say).
 std::string VolumeRoot(const std::string& path) {
-    if (path.size() >= 3 && path[1] == ':' && path[2] == '\\') {
-        return path.substr(0, 3);
-    }
-    if (path.compare(0, 2, "\\\\") != 0) {
-        return std::string();
-    }
-    int separators = 0;
-    for (const char* p = path.c_str(); *p != '\0'; p = NextChar(p)) {
-        if (*p == '\\' && ++separators == 4) {
-            return path.substr(0, static_cast<std::size_t>(p - path.c_str()) + 1);
-        }
-    }
-    return std::string();
+    return path.size() >= 3 && path[1] == ':' && path[2] == '\\' ? path.substr(0, 3) : std::string();
 }
 
 // Whether the volume of `path` keeps security descriptors; true when that
