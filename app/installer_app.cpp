@@ -4,6 +4,7 @@
 
 #include "app/command_line.h"
 #include "installer/driver_installer.h"
+#include "ui/installer_dialog.h"
 
 namespace kg {
 namespace {
@@ -20,8 +21,14 @@ END_MESSAGE_MAP()
 BOOL InstallerApp::InitInstance() {
     Enable3dControlsStatic();
     if (m_lpCmdLine[0] == '\0') {
-        // The dialog run: every failure of the preparation is shown in a box.
+        // The dialog run: every failure of the preparation is shown in a box,
+        // and every message of the dialog's operations in a box it owns.
         DriverInstaller installer(FALSE);
+        InstallerDialog dialog(&installer);
+        m_pMainWnd = &dialog;
+        dialog.DoModal();
+        // A dialog that could not be created never cleared the pointer.
+        m_pMainWnd = nullptr;
         return FALSE;
     }
 

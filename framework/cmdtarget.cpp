@@ -2,6 +2,8 @@
 
 namespace kg {
 
+IMPLEMENT_DYNAMIC(CCmdTarget, CObject)
+
 const MessageMap* CCmdTarget::GetMessageMap() const { return GetThisMessageMap(); }
 
 const MessageMap* CCmdTarget::GetThisMessageMap() {

@@ -6,6 +6,8 @@
 
 #include <windows.h>
 
+#include "framework/object.h"
+
 namespace kg {
 
 class CCmdTarget;
@@ -24,9 +26,9 @@ struct MessageMap {
     const MessageMapEntry* entries;
 };
 
-class CCmdTarget {
+class CCmdTarget : public CObject {
+    DECLARE_DYNAMIC(CCmdTarget)
 public:
-    virtual ~CCmdTarget() = default;
     virtual const MessageMap* GetMessageMap() const;
     static const MessageMap* GetThisMessageMap();
 

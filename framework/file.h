@@ -78,8 +78,6 @@ public:
     // Closes without reporting errors (on a path that already failed).
     void Abort() noexcept;
 
-    bool IsOpen() const noexcept;
-
     // Deletes a file; false if it could not be deleted.
     static bool Remove(const char* fileName) noexcept;
 

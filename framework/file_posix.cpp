@@ -117,7 +117,6 @@ void CFile::Abort() noexcept {
     }
 }
 
-bool CFile::IsOpen() const noexcept { return fd_ >= 0; }
 
 bool CFile::Remove(const char* fileName) noexcept { return ::unlink(fileName) == 0; }
 

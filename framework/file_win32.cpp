@@ -101,7 +101,6 @@ void CFile::Close() {
 
 void CFile::Abort() noexcept { handle_.Reset(); }
 
-bool CFile::IsOpen() const noexcept { return handle_.IsValid(); }
 
 bool CFile::Remove(const char* fileName) noexcept { return sys.DeleteFileA(fileName) != FALSE; }
 

@@ -53,6 +53,13 @@ struct SystemApi {
     KG_SYSTEM_API(RegDeleteKeyA);
     // User interface
     KG_SYSTEM_API(MessageBoxA);
+    KG_SYSTEM_API(MessageBeep);
+    KG_SYSTEM_API(SendMessageA);
+    KG_SYSTEM_API(PostMessageA);
+    // Drawing
+    KG_SYSTEM_API(CreateSolidBrush);
+    KG_SYSTEM_API(CreateFontIndirectA);
+    KG_SYSTEM_API(GetObjectA);
     // Shell
     KG_SYSTEM_API(ShellExecuteA);
 };

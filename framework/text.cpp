@@ -67,15 +67,6 @@ std::string UpperCase(std::string text) {
     return text;
 }
 
-bool ContainsChar(const std::string& text, char c) {
-    for (const char* p = text.c_str(); *p != '\0'; p = NextChar(p)) {
-        if (*p == c) {
-            return true;
-        }
-    }
-    return false;
-}
-
 std::size_t FindLastChar(const std::string& text, char c) {
     std::size_t found = std::string::npos;
     for (const char* p = text.c_str(); *p != '\0'; p = NextChar(p)) {

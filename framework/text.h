@@ -33,9 +33,6 @@ std::size_t AppendBounded(char* dest, std::size_t destSize, const char* src);
 // An upper-cased copy (in place through the system on Windows).
 std::string UpperCase(std::string text);
 
-// Whether `c` (a single-byte character) occurs as a character of `text`.
-bool ContainsChar(const std::string& text, char c);
-
 // The position of the last character `c` (single-byte) in `text`, or npos.
 std::size_t FindLastChar(const std::string& text, char c);
 

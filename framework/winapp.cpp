@@ -25,6 +25,8 @@ std::string TitleFromPath(const std::string& path) {
 
 }  // namespace
 
+IMPLEMENT_DYNAMIC(CWinApp, CCmdTarget)
+
 BEGIN_MESSAGE_MAP(CWinApp, CCmdTarget)
 END_MESSAGE_MAP()
 
@@ -49,6 +51,8 @@ void CWinApp::OnHelp() {
     ::WinHelpA(GetSafeHwnd(m_pMainWnd), helpFilePath_.c_str(), HELP_FINDER, 0);
 }
 
+HICON CWinApp::LoadIcon(UINT id) const { return ::LoadIconA(AfxGetResourceHandle(), MAKEINTRESOURCEA(id)); }
+
 int CWinApp::Run(HINSTANCE instance, LPSTR commandLine) {
     m_hInstance = instance;
     m_lpCmdLine = commandLine;
@@ -65,6 +69,8 @@ int CWinApp::Run(HINSTANCE instance, LPSTR commandLine) {
 }
 
 CWinApp* AfxGetApp() { return theApp; }
+
+CWnd* AfxGetMainWnd() { return theApp != nullptr ? theApp->m_pMainWnd : nullptr; }
 
 HINSTANCE AfxGetResourceHandle() {
     return theApp != nullptr && theApp->m_hInstance != nullptr ? theApp->m_hInstance

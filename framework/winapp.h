@@ -14,6 +14,7 @@ namespace kg {
 constexpr UINT ID_HELP = 0xE146;
 
 class CWinApp : public CCmdTarget {
+    DECLARE_DYNAMIC(CWinApp)
 public:
     // `appName` null: the title is the program file's name without its
     // extension.
@@ -36,12 +37,16 @@ public:
     // The framework's help command: opens the program's help file.
     void OnHelp();
 
+    // Icon resource `id` of the program (LoadIconA through
+    // AfxGetResourceHandle); null when there is none. Shared: never destroyed.
+    HICON LoadIcon(UINT id) const;
+
     // Runs the application: called once, by the entry point.
     int Run(HINSTANCE instance, LPSTR commandLine);
 
     const char* m_pszAppName = nullptr;  // the title: message-box caption
     LPSTR m_lpCmdLine = nullptr;         // the arguments after the program name
-    CWnd* m_pMainWnd = nullptr;
+    CWnd* m_pMainWnd = nullptr;  // cleared when its window is destroyed
     HINSTANCE m_hInstance = nullptr;
 
     DECLARE_MESSAGE_MAP()
@@ -54,6 +59,9 @@ private:
 
 // The application object, or null before it is constructed.
 CWinApp* AfxGetApp();
+
+// The application's main window, or null.
+CWnd* AfxGetMainWnd();
 
 // The module whose resources (strings, dialogs, icons) the program uses.
 HINSTANCE AfxGetResourceHandle();

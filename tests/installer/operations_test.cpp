@@ -1,491 +1,212 @@
-// Install, Upgrade and Uninstall against the real service control manager,
-// system folder and registry of a machine of the tests' own: what each tells
-// the user and what stays on the machine after every kind of failure.
+// The engine on a machine of the tests' own: what construction, Install,
+// Upgrade and Uninstall tell, whether they succeed and what they leave, for
+// every call of theirs that can fail; and an install after a restart.
 #include <gtest/gtest.h>
 
-#include <string>
+#include <cstring>
 
 #include "framework/system_text.h"
-#include "installer/constants.h"
-#include "installer/driver_installer.h"
-#include "tests/installer/installer_machine.h"
+#include "framework/winapp.h"
+#include "installer/registry.h"
+#include "tests/installer/machine.h"
 
 namespace kg {
 namespace {
 
-using test::CleanMachine;
-using test::DriverService;
-using test::EventLogKeyExists;
-using test::FileExists;
-using test::InstalledDriver;
-using test::InstalledMessageFile;
-using test::LockedFile;
-using test::Override;
-using test::ReadBytes;
-using test::SamplePayload;
-using test::ServiceHandleLedger;
-using test::ServiceState;
-using test::StdoutCapture;
-using test::WriteBytes;
+using namespace test;
 
-const std::string INSTALL_FAILED = "An error occurred while installing the driver";
 const std::string INSTALLED = "Kestrelgard has been successfully installed.";
-const std::string REMOVED =
-    "Kestrelgard has been successfully removed from your system.\nPlease reboot to complete uninstallation.";
+const std::string UPGRADED = "The new version of Kestrelgard has been successfully copied to your system.\nPlease reboot for the upgrade to take effect.";
+const std::string REMOVED = "Kestrelgard has been successfully removed from your system.\nPlease reboot to complete uninstallation.";
+const std::string INSTALL_FAILED = "An error occurred while installing the driver";
 const std::string REMOVE_FAILED = "An error occurred while removing the driver";
-const std::string REGISTRY_FAILED = "An error occurred while writing the settings to the registry:";
-const std::string UPGRADED =
-    "The new version of Kestrelgard has been successfully copied to your system.\n"
-    "Please reboot for the upgrade to take effect.";
-const std::string STEP2_TEXT =
-    "[Step2]: The fully qualified path name to the file must be given, and the drive letter must be for a fixed "
-    "disk (e.g., not a network drive)";
+const std::string NO_ACCESS = "Cannot access the service control manager";
+const std::string NO_MANAGER = "Cannot open the service control manager";
+const std::string STEP2 = "[Step2]: The fully qualified path name to the file must be given, and the drive letter must be for a fixed disk (e.g., not a network drive)";
 
-std::string SystemText(DWORD code) {
-    const std::string text = FormatSystemMessage(code);
-    EXPECT_FALSE(text.empty()) << "the system has no text for " << code;
-    return text;
-}
+// A service failure's system text, on one line.
+std::string Line(DWORD code) { return ": " + RemoveLineBreaks(FormatSystemMessage(code)); }
+std::string CopyFailed(const std::string& name, DWORD code) { return "An error occurred while copying the file " + name + ":\n" + FormatSystemMessage(code); }
+std::string RegistryFailed(DWORD code) { return "An error occurred while writing the settings to the registry::\n" + FormatSystemMessage(code); }
 
-// A service failure's detail: ": " and the system's text on one line.
-std::string ServiceFailure(DWORD code) { return ": " + RemoveLineBreaks(SystemText(code)); }
+using Operation = bool (DriverInstaller::*)();
+const Operation INSTALL = &DriverInstaller::Install, UPGRADE = &DriverInstaller::Upgrade, UNINSTALL = &DriverInstaller::Uninstall;
 
-std::string CopyFailed(const std::string& name, DWORD code) {
-    return "An error occurred while copying the file " + name + ":\n" + SystemText(code);
-}
-
-// Leaves a driver file and message library of another version in place.
-void PlaceOldFiles() {
-    WriteBytes(InstalledDriver(), "old driver");
-    WriteBytes(InstalledMessageFile(), "old messages");
-}
-
-// Brings the machine into a state through the product itself, its message
-// aside.
-bool Quietly(DriverInstaller& installer, bool (DriverInstaller::*operation)()) {
-    StdoutCapture message;
-    return (installer.*operation)();
-}
-
-using Operations = test::MachineTest;
-
-TEST_F(Operations, InstallOnCleanMachineCopiesStartsAndRegisters) {
-    const SamplePayload sample;
-    DriverInstaller installer(TRUE);
-    StdoutCapture out;
-
-    EXPECT_TRUE(installer.Install());
-
-    EXPECT_EQ(INSTALLED, out.Text());
-    EXPECT_EQ(sample.DriverBytes(), ReadBytes(InstalledDriver()));
-    EXPECT_EQ(sample.MessageFileBytes(), ReadBytes(InstalledMessageFile()));
-    EXPECT_EQ(static_cast<DWORD>(SERVICE_RUNNING), ServiceState(PRODUCT_NAME));
-    EXPECT_EQ(static_cast<DWORD>(SERVICE_AUTO_START), test::ServiceStartType(PRODUCT_NAME));
-    test::ExpectEventLogRegistration();
-    // The status found at construction is not refreshed by the operation.
-    EXPECT_EQ(INSTALL_STATUS_NOT_INSTALLED, installer.GetInstallStatus());
-}
-
-TEST_F(Operations, InstallOverStoppedServiceReplacesFilesAndFailsAtCreation) {
-    const SamplePayload sample;
-    const DriverService existing(PRODUCT_NAME, PRODUCT_NAME, InstalledDriver(), false);
-    PlaceOldFiles();
-    DriverInstaller installer(TRUE);
-    StdoutCapture out;
-
-    EXPECT_FALSE(installer.Install());
-
-    const std::string text = out.Text();
-    EXPECT_EQ(INSTALL_FAILED + ServiceFailure(ERROR_SERVICE_EXISTS), text);
-    EXPECT_EQ(std::string::npos, text.find_first_of("\r\n")) << "one line";
-    EXPECT_EQ(sample.DriverBytes(), ReadBytes(InstalledDriver()));
-    EXPECT_EQ(sample.MessageFileBytes(), ReadBytes(InstalledMessageFile()));
-    // The existing service stays as it was.
-    EXPECT_EQ(static_cast<DWORD>(SERVICE_STOPPED), ServiceState(PRODUCT_NAME));
-    EXPECT_EQ(static_cast<DWORD>(SERVICE_DEMAND_START), test::ServiceStartType(PRODUCT_NAME));
-    EXPECT_FALSE(EventLogKeyExists());
-}
-
-UINT WINAPI RemoteDrive(LPCSTR) { return DRIVE_REMOTE; }
-
-TEST_F(Operations, InstallOnSystemFolderOffFixedDiskCopiesButCreatesNoService) {
-    const SamplePayload sample;
-    DriverInstaller installer(TRUE);
-    const auto remote = Override(sys.GetDriveTypeA, RemoteDrive);
-    StdoutCapture out;
-
-    EXPECT_FALSE(installer.Install());
-
-    EXPECT_EQ(INSTALL_FAILED + STEP2_TEXT, out.Text());
-    EXPECT_EQ(sample.DriverBytes(), ReadBytes(InstalledDriver()));
-    EXPECT_EQ(sample.MessageFileBytes(), ReadBytes(InstalledMessageFile()));
-    EXPECT_FALSE(test::ServiceExists(PRODUCT_NAME));
-    EXPECT_FALSE(EventLogKeyExists());
-}
-
-// Injected service-control failures during Install. Each replacement counts
-// its calls from the moment Install starts.
-int managerOpens = 0;
-
-SC_HANDLE WINAPI SecondManagerOpenFails(LPCSTR machine, LPCSTR database, DWORD access) {
-    if (++managerOpens == 2) {
-        ::SetLastError(RPC_S_SERVER_UNAVAILABLE);
-        return nullptr;
-    }
-    return ServiceHandleLedger::CountedOpenSCManagerA(machine, database, access);
-}
-
-SC_HANDLE WINAPI OpenServiceDenied(SC_HANDLE, LPCSTR, DWORD) {
-    ::SetLastError(ERROR_ACCESS_DENIED);
-    return nullptr;
-}
-
-BOOL WINAPI DriverRefusesToLoad(SC_HANDLE, DWORD, LPCSTR*) {
-    ::SetLastError(ERROR_DLL_INIT_FAILED);
-    return FALSE;
-}
-
-TEST_F(Operations, InstallServiceControlFailuresLeaveWhatWasDone) {
-    struct Case {
-        const char* what;
-        bool (*install)(DriverInstaller&);
-        std::string detail;
-        bool serviceCreated;  // and then registered for automatic start, not running
+TEST(Operations, WhatEachTellsAndLeaves) {
+    const std::string SYS = "kestgard.sys", DLL = "kestgard.dll";
+    const DWORD DENIED = ERROR_ACCESS_DENIED, GONE = RPC_S_SERVER_UNAVAILABLE, IN_USE = ERROR_SHARING_VIOLATION;
+    const struct { const char* what; Machine machine; Operation operation; Fault fault; std::string told, left; } rows[] = {
+        {"install", Clean, INSTALL, {}, INSTALLED, "running new new registered"},
+        {"install over a stopped driver", Stopped, INSTALL, {}, INSTALL_FAILED + Line(ERROR_SERVICE_EXISTS), "stopped new new registered"},
+        {"install over a running driver (Wine locks it)", Installed, INSTALL, {}, CopyFailed(SYS, IN_USE), "running new new registered"},
+        {"install, driver in use", Clean, INSTALL, {"driver in use"}, CopyFailed(SYS, IN_USE), "- other - -"},
+        {"install, message file in use", Clean, INSTALL, {"message file in use"}, CopyFailed(DLL, IN_USE), "- new other -"},
+        {"install, payload gone", Clean, INSTALL, {"payload gone"}, CopyFailed(SYS, ERROR_FILE_NOT_FOUND), "- - - -"},
+        {"install, system folder off a fixed disk", Clean, INSTALL, {"GetDriveTypeA", 1, 0}, INSTALL_FAILED + STEP2, "- new new -"},
+        {"install, driver unreadable", Clean, INSTALL, {"CreateFileA", 1, IN_USE}, INSTALL_FAILED + "[Step4]: Path error: " + InstalledDriver() + " 32", "- new new -"},
+        {"install, manager access denied", Clean, INSTALL, {"OpenSCManagerA", 1, DENIED}, INSTALL_FAILED + NO_ACCESS, "- new new -"},
+        {"install, manager unavailable", Clean, INSTALL, {"OpenSCManagerA", 1, GONE}, INSTALL_FAILED + NO_MANAGER, "- new new -"},
+        {"install, creation refused", Clean, INSTALL, {"CreateServiceA", 1, DENIED}, INSTALL_FAILED + Line(DENIED), "- new new -"},
+        {"install, manager gone once created", Clean, INSTALL, {"OpenSCManagerA", 2, GONE}, INSTALL_FAILED + NO_MANAGER, "stopped new new -"},
+        {"install, service not opened", Clean, INSTALL, {"OpenServiceA", 1, DENIED}, INSTALL_FAILED + Line(DENIED), "stopped new new -"},
+        {"install, driver refuses to load", Clean, INSTALL, {"StartServiceA", 1, ERROR_DLL_INIT_FAILED}, INSTALL_FAILED + Line(ERROR_DLL_INIT_FAILED), "stopped new new -"},
+        {"install, registration read-only", Clean, INSTALL, {"registration read-only"}, RegistryFailed(DENIED), "running new new key"},
+        {"install, no value written", Clean, INSTALL, {"RegSetValueExA", 1, ERROR_WRITE_PROTECT}, RegistryFailed(ERROR_WRITE_PROTECT), "running new new key"},
+        {"install, message file value not written", Clean, INSTALL, {"RegSetValueExA", 2, ERROR_DISK_FULL}, RegistryFailed(ERROR_DISK_FULL), "running new new types"},
+        {"upgrade", Clean, UPGRADE, {}, UPGRADED, "- new new registered"},
+        {"upgrade a stopped driver", Stopped, UPGRADE, {}, UPGRADED, "stopped new new registered"},
+        {"upgrade, driver in use", Clean, UPGRADE, {"driver in use"}, CopyFailed(SYS, IN_USE), "- other - -"},
+        {"upgrade, message file in use", Clean, UPGRADE, {"message file in use"}, CopyFailed(DLL, IN_USE), "- new other -"},
+        {"upgrade, payload gone", Clean, UPGRADE, {"payload gone"}, CopyFailed(SYS, ERROR_FILE_NOT_FOUND), "- - - -"},
+        {"upgrade, registration read-only", Clean, UPGRADE, {"registration read-only"}, RegistryFailed(DENIED), "- new new key"},
+        {"uninstall a running driver", Installed, UNINSTALL, {}, REMOVED, "running new - -"},
+        {"uninstall a stopped driver", Stopped, UNINSTALL, {}, REMOVED, "- - - -"},
+        {"uninstall again before the restart", MarkedForDeletion, UNINSTALL, {}, REMOVE_FAILED + Line(ERROR_SERVICE_MARKED_FOR_DELETE), "running new - -"},
+        {"uninstall without a driver", Clean, UNINSTALL, {}, REMOVE_FAILED + Line(ERROR_SERVICE_DOES_NOT_EXIST), "- - - -"},
+        {"uninstall, manager access denied", Installed, UNINSTALL, {"OpenSCManagerA", 1, DENIED}, REMOVE_FAILED + NO_ACCESS, "running new new registered"},
+        {"uninstall, manager unavailable", Installed, UNINSTALL, {"OpenSCManagerA", 1, GONE}, REMOVE_FAILED + NO_MANAGER, "running new new registered"},
+        {"uninstall, service not opened", Installed, UNINSTALL, {"OpenServiceA", 1, DENIED}, REMOVE_FAILED + Line(DENIED), "running new new registered"},
+        {"uninstall, deletion refused", Installed, UNINSTALL, {"DeleteService", 1, DENIED}, REMOVE_FAILED + Line(DENIED), "running new new registered"},
     };
-    const Case cases[] = {
-        {"manager access denied",
-         [](DriverInstaller& installer) {
-             test::ManagerFailureCode() = ERROR_ACCESS_DENIED;
-             const auto failing = Override(sys.OpenSCManagerA, test::FailingOpenSCManagerA);
-             return installer.Install();
-         },
-         "Cannot access the service control manager", false},
-        {"manager cannot be opened",
-         [](DriverInstaller& installer) {
-             test::ManagerFailureCode() = ERROR_INVALID_PARAMETER;
-             const auto failing = Override(sys.OpenSCManagerA, test::FailingOpenSCManagerA);
-             return installer.Install();
-         },
-         "Cannot open the service control manager", false},
-        {"second opening of the manager",
-         [](DriverInstaller& installer) {
-             managerOpens = 0;
-             const auto failing = Override(sys.OpenSCManagerA, SecondManagerOpenFails);
-             return installer.Install();
-         },
-         "Cannot open the service control manager", true},
-        {"opening the service",
-         [](DriverInstaller& installer) {
-             const auto failing = Override(sys.OpenServiceA, OpenServiceDenied);
-             return installer.Install();
-         },
-         ServiceFailure(ERROR_ACCESS_DENIED), true},
-        {"starting the service",
-         [](DriverInstaller& installer) {
-             const auto failing = Override(sys.StartServiceA, DriverRefusesToLoad);
-             return installer.Install();
-         },
-         ServiceFailure(ERROR_DLL_INIT_FAILED), true},
-    };
-    const SamplePayload sample;
-    for (const Case& c : cases) {
-        SCOPED_TRACE(c.what);
-        CleanMachine();
+    for (const auto& row : rows) {
+        Prepare(row.machine);
+        std::string told;
+        bool succeeded = false;
         {
-            DriverInstaller installer(TRUE);
-            StdoutCapture out;
-            EXPECT_FALSE(c.install(installer));
-            EXPECT_EQ(INSTALL_FAILED + c.detail, out.Text());
+            std::unique_ptr<DriverInstaller> installer;
+            EXPECT_EQ("", Told([&] { installer = std::make_unique<DriverInstaller>(TRUE); })) << row.what;
+            const Condition fault(row.fault);
+            told = Told([&] { succeeded = ((*installer).*row.operation)(); });
         }
-        EXPECT_EQ(sample.DriverBytes(), ReadBytes(InstalledDriver()));
-        EXPECT_EQ(sample.MessageFileBytes(), ReadBytes(InstalledMessageFile()));
-        if (c.serviceCreated) {
-            EXPECT_EQ(static_cast<DWORD>(SERVICE_STOPPED), ServiceState(PRODUCT_NAME));
-            EXPECT_EQ(static_cast<DWORD>(SERVICE_AUTO_START), test::ServiceStartType(PRODUCT_NAME));
-        } else {
-            EXPECT_FALSE(test::ServiceExists(PRODUCT_NAME));
-        }
-        EXPECT_FALSE(EventLogKeyExists());
+        EXPECT_EQ(row.told, told) << row.what;
+        EXPECT_EQ(row.told == INSTALLED || row.told == UPGRADED || row.told == REMOVED, succeeded) << row.what;
+        EXPECT_EQ(row.left, State()) << row.what;
     }
+    Prepare(Clean);
 }
 
-// Install and Upgrade copy the two files, and register, alike.
-struct Operation {
-    const char* name;
-    bool (DriverInstaller::*run)();
-    bool startsService;
-};
+const std::string PATH_FAILED = "An error occurred while building the path:\n";
+const std::string EXTRACT_FAILED = "Error while extracting files";
 
-std::string OperationName(const testing::TestParamInfo<Operation>& info) { return info.param.name; }
+// A directory query as the test makes it answer: text, length returned, last
+// error. All empty: the system's own answer.
+struct Answer { std::string text; DWORD length, error; } tempAnswer, systemAnswer;
 
-class CopyAndRegister : public test::MachineTest, public testing::WithParamInterface<Operation> {
-protected:
-    bool Run(DriverInstaller& installer) { return (installer.*GetParam().run)(); }
-
-    // What an operation that failed while copying leaves: no service and no
-    // registration.
-    static void ExpectNoServiceNorRegistration() {
-        EXPECT_FALSE(test::ServiceExists(PRODUCT_NAME));
-        EXPECT_FALSE(EventLogKeyExists());
-    }
-};
-
-INSTANTIATE_TEST_SUITE_P(InstallAndUpgrade, CopyAndRegister,
-                         testing::Values(Operation{"Install", &DriverInstaller::Install, true},
-                                         Operation{"Upgrade", &DriverInstaller::Upgrade, false}),
-                         OperationName);
-
-TEST_P(CopyAndRegister, DriverInUseIsNamedAndNothingIsTouched) {
-    WriteBytes(InstalledDriver(), "old driver");
-    DriverInstaller installer(TRUE);
-    StdoutCapture out;
-    {
-        const LockedFile inUse(InstalledDriver());
-        EXPECT_FALSE(Run(installer));
-    }
-
-    EXPECT_EQ(CopyFailed("kestgard.sys", ERROR_SHARING_VIOLATION), out.Text());
-    EXPECT_EQ("old driver", ReadBytes(InstalledDriver()));
-    EXPECT_FALSE(FileExists(InstalledMessageFile()));
-    ExpectNoServiceNorRegistration();
+// Answers as `answer` says; the system's own answer when that is all empty.
+template <typename Size, typename Query>
+Size Give(const Answer& answer, LPSTR buffer, Size size, Query real) {
+    if (answer.length + answer.error == 0) return real();
+    std::memcpy(buffer, answer.text.c_str(), std::min<std::size_t>(answer.text.size() + 1, size));
+    ::SetLastError(answer.error);
+    return answer.length;
 }
+DWORD WINAPI GiveTemp(DWORD size, LPSTR buffer) { return Give(tempAnswer, buffer, size, [&] { return Real(&SystemApi::GetTempPathA)(size, buffer); }); }
+UINT WINAPI GiveSystem(LPSTR buffer, UINT size) { return Give(systemAnswer, buffer, size, [&] { return Real(&SystemApi::GetSystemDirectoryA)(buffer, size); }); }
 
-TEST_P(CopyAndRegister, MessageFileInUseLeavesTheNewDriver) {
-    const SamplePayload sample;
-    WriteBytes(InstalledMessageFile(), "old messages");
-    DriverInstaller installer(TRUE);
-    StdoutCapture out;
-    {
-        const LockedFile inUse(InstalledMessageFile());
-        EXPECT_FALSE(Run(installer));
-    }
-
-    EXPECT_EQ(CopyFailed("kestgard.dll", ERROR_SHARING_VIOLATION), out.Text());
-    EXPECT_EQ(sample.DriverBytes(), ReadBytes(InstalledDriver()));
-    EXPECT_EQ("old messages", ReadBytes(InstalledMessageFile()));
-    ExpectNoServiceNorRegistration();
-}
-
-TEST_P(CopyAndRegister, PayloadMissingFromTemporaryFolderFailsAtDriverCopy) {
-    DriverInstaller installer(TRUE);
-    ASSERT_TRUE(::DeleteFileA(installer.GetDriverSourcePath().c_str()));
-    StdoutCapture out;
-
-    EXPECT_FALSE(Run(installer));
-
-    EXPECT_EQ(CopyFailed("kestgard.sys", ERROR_FILE_NOT_FOUND), out.Text());
-    EXPECT_FALSE(FileExists(InstalledDriver()));
-    EXPECT_FALSE(FileExists(InstalledMessageFile()));
-    ExpectNoServiceNorRegistration();
-}
-
-// Registry failures as injected: the registry's own code comes back, while
-// the thread's last error holds another.
-LONG WINAPI CreateKeyDenied(HKEY, LPCSTR, DWORD, LPSTR, DWORD, REGSAM, LPSECURITY_ATTRIBUTES, PHKEY, LPDWORD) {
-    ::SetLastError(ERROR_INVALID_FUNCTION);
-    return ERROR_ACCESS_DENIED;
-}
-
-LONG WINAPI WriteProtected(HKEY, LPCSTR, DWORD, DWORD, const BYTE*, DWORD) {
-    ::SetLastError(ERROR_INVALID_FUNCTION);
-    return ERROR_WRITE_PROTECT;
-}
-
-LONG WINAPI MessageFileValueRefused(HKEY key, LPCSTR name, DWORD reserved, DWORD type, const BYTE* data, DWORD size) {
-    if (name == EVENT_MESSAGE_FILE_VALUE) {
-        ::SetLastError(ERROR_INVALID_FUNCTION);
-        return ERROR_DISK_FULL;
-    }
-    return test::Real(&SystemApi::RegSetValueExA)(key, name, reserved, type, data, size);
-}
-
-// Lets everyone read the event-log key and nobody write it, so that opening it
-// for writing fails for real.
-void MakeEventLogKeyReadOnly() {
-    HKEY key = nullptr;
-    ASSERT_EQ(ERROR_SUCCESS, ::RegCreateKeyExA(HKEY_LOCAL_MACHINE, EVENTLOG_KEY.c_str(), 0, nullptr, 0,
-                                               KEY_ALL_ACCESS, nullptr, &key, nullptr));
-    SID_IDENTIFIER_AUTHORITY world = SECURITY_WORLD_SID_AUTHORITY;
-    PSID everyone = nullptr;
-    ASSERT_TRUE(::AllocateAndInitializeSid(&world, 1, SECURITY_WORLD_RID, 0, 0, 0, 0, 0, 0, 0, &everyone));
-    DWORD aclBuffer[64];
-    ACL* const acl = reinterpret_cast<ACL*>(aclBuffer);
-    SECURITY_DESCRIPTOR descriptor;
-    EXPECT_TRUE(::InitializeAcl(acl, sizeof aclBuffer, ACL_REVISION) &&
-                ::AddAccessAllowedAce(acl, ACL_REVISION, KEY_READ, everyone) &&
-                ::InitializeSecurityDescriptor(&descriptor, SECURITY_DESCRIPTOR_REVISION) &&
-                ::SetSecurityDescriptorDacl(&descriptor, TRUE, acl, FALSE));
-    EXPECT_EQ(ERROR_SUCCESS, ::RegSetKeySecurity(key, DACL_SECURITY_INFORMATION, &descriptor));
-    ::FreeSid(everyone);
-    ::RegCloseKey(key);
-}
-
-TEST_P(CopyAndRegister, RegistrationFailureShowsTheRegistrysOwnError) {
-    struct Case {
-        const char* what;
-        bool (*run)(DriverInstaller&, bool (DriverInstaller::*)());
-        DWORD code;
-        bool typesSupportedWritten;
+TEST(Construction, PathsFromTheSystemsDirectories) {
+    Prepare(Clean);
+    ::CreateDirectoryA("", nullptr);
+    const std::string noFolder = "Could not create output directory :\n" + FormatSystemMessage(::GetLastError()) + EXTRACT_FAILED;
+    const std::string tooLong = PATH_FAILED + FormatSystemMessage(ERROR_INSUFFICIENT_BUFFER), system = SystemDirectory();
+    const std::string d250 = "C:\\" + std::string(247, 'd'), d251 = d250 + "d";
+    // The directories' answers, what construction tells, and where the driver and the message file go.
+    const struct { const char* what; Answer temp, system; std::string told, paths; } rows[] = {
+        {"as the system gives them", {}, {}, "", system + "\\drivers\\kestgard.sys " + system + "\\kestgard.dll"},
+        {"no temporary directory", {"", 0, ERROR_NOT_READY}, {}, PATH_FAILED + FormatSystemMessage(ERROR_NOT_READY) + noFolder, " "},
+        {"temporary directory of 260", {"C:\\cut\\", 260, 0}, {}, tooLong + noFolder, " "},
+        {"no system directory", {}, {"", 0, ERROR_ACCESS_DENIED}, PATH_FAILED + FormatSystemMessage(ERROR_ACCESS_DENIED), " "},
+        {"system directory of 250", {}, {d250, 250, 0}, "", d250 + "\\drivers\\kestgard.sys " + d250 + "\\kestgard.dll"},
+        {"system directory of 251: no room for the drivers folder", {}, {d251, 251, 0}, tooLong, " " + d251 + "\\kestgard.dll"},
+        {"system directory of 260", {}, {"C:\\cut", 260, 0}, tooLong, " "},
     };
-    const Case cases[] = {
-        {"key readable only",
-         [](DriverInstaller& installer, bool (DriverInstaller::*run)()) {
-             MakeEventLogKeyReadOnly();
-             return (installer.*run)();
-         },
-         ERROR_ACCESS_DENIED, false},
-        {"key cannot be created",
-         [](DriverInstaller& installer, bool (DriverInstaller::*run)()) {
-             const auto failing = Override(sys.RegCreateKeyExA, CreateKeyDenied);
-             return (installer.*run)();
-         },
-         ERROR_ACCESS_DENIED, false},
-        {"no value can be written",
-         [](DriverInstaller& installer, bool (DriverInstaller::*run)()) {
-             const auto failing = Override(sys.RegSetValueExA, WriteProtected);
-             return (installer.*run)();
-         },
-         ERROR_WRITE_PROTECT, false},
-        {"the message file value cannot be written",
-         [](DriverInstaller& installer, bool (DriverInstaller::*run)()) {
-             const auto failing = Override(sys.RegSetValueExA, MessageFileValueRefused);
-             return (installer.*run)();
-         },
-         ERROR_DISK_FULL, true},
-    };
-    const SamplePayload sample;
-    for (const Case& c : cases) {
-        SCOPED_TRACE(c.what);
-        CleanMachine();
-        {
-            DriverInstaller installer(TRUE);
-            StdoutCapture out;
-            EXPECT_FALSE(c.run(installer, GetParam().run));
-            EXPECT_EQ(REGISTRY_FAILED + ":\n" + SystemText(c.code), out.Text());
-        }
-        EXPECT_EQ(sample.DriverBytes(), ReadBytes(InstalledDriver()));
-        EXPECT_EQ(sample.MessageFileBytes(), ReadBytes(InstalledMessageFile()));
-        EXPECT_EQ(GetParam().startsService ? static_cast<DWORD>(SERVICE_RUNNING) : 0u, ServiceState(PRODUCT_NAME));
-        EXPECT_EQ(c.typesSupportedWritten ? static_cast<DWORD>(REG_DWORD) : static_cast<DWORD>(REG_NONE),
-                  test::EventLogValue(TYPES_SUPPORTED_VALUE).type);
-        EXPECT_EQ(static_cast<DWORD>(REG_NONE), test::EventLogValue(EVENT_MESSAGE_FILE_VALUE).type);
+    for (const auto& row : rows) {
+        tempAnswer = row.temp;
+        systemAnswer = row.system;
+        const ApiOverride temp(sys.GetTempPathA, &GiveTemp);
+        const ApiOverride systemDirectory(sys.GetSystemDirectoryA, &GiveSystem);
+        // Without a temporary folder the cleanup touches nothing: "*" alone names the current directory.
+        const Injected find({"FindFirstFileA", 0, ERROR_ACCESS_DENIED}), remove({"RemoveDirectoryA", 0, ERROR_ACCESS_DENIED});
+        std::string paths;
+        EXPECT_EQ(row.told, Told([&] {
+            const DriverInstaller installer(TRUE);
+            paths = installer.GetDriverDestinationPath() + " " + installer.GetMessageFileDestinationPath();
+        })) << row.what;
+        EXPECT_EQ(row.paths, paths) << row.what;
+        EXPECT_EQ(row.told.find(noFolder) == std::string::npos, find.Calls() + remove.Calls() == 2) << row.what;
+        std::filesystem::remove_all(TempFolder());
     }
 }
 
-TEST_F(Operations, UpgradeWithoutServiceReplacesFilesAndRegistersOnly) {
-    const SamplePayload sample;
-    PlaceOldFiles();
-    DriverInstaller installer(TRUE);
-    StdoutCapture out;
-
-    EXPECT_TRUE(installer.Upgrade());
-
-    EXPECT_EQ(UPGRADED, out.Text());
-    EXPECT_EQ(sample.DriverBytes(), ReadBytes(InstalledDriver()));
-    EXPECT_EQ(sample.MessageFileBytes(), ReadBytes(InstalledMessageFile()));
-    EXPECT_FALSE(test::ServiceExists(PRODUCT_NAME));
-    test::ExpectEventLogRegistration();
+std::string boxes;
+int WINAPI RecordBox(HWND, LPCSTR text, LPCSTR, UINT type) {
+    boxes += std::string("[") + text + " " + std::to_string(type) + "]";
+    return IDOK;
 }
 
-// Puts the message library and the registration back after an uninstall, so
-// that what a later failing uninstall leaves can be seen.
-// A failed uninstall leaves both installed files and the registration.
-void ExpectFilesAndRegistrationStay() {
-    EXPECT_TRUE(FileExists(InstalledDriver()));
-    EXPECT_TRUE(FileExists(InstalledMessageFile()));
-    test::ExpectEventLogRegistration();
-}
-
-void RestoreMessageFileAndRegistration(DriverInstaller& installer) {
-    ASSERT_TRUE(::CopyFileA(installer.GetMessageFileSourcePath().c_str(), InstalledMessageFile().c_str(), FALSE));
-    ASSERT_TRUE(installer.RegisterEventLogSource());
-}
-
-TEST_F(Operations, UninstallOfRunningDriverMarksItForDeletion) {
-    DriverInstaller installer(TRUE);
-    ASSERT_TRUE(Quietly(installer, &DriverInstaller::Install));
-    StdoutCapture out;
-
-    EXPECT_TRUE(installer.Uninstall());
-
-    EXPECT_EQ(REMOVED, out.Text());
-    // Still loaded until the restart, and its file with it.
-    EXPECT_EQ(static_cast<DWORD>(SERVICE_RUNNING), ServiceState(PRODUCT_NAME));
-    EXPECT_TRUE(FileExists(InstalledDriver()));
-    EXPECT_FALSE(FileExists(InstalledMessageFile()));
-    EXPECT_FALSE(EventLogKeyExists());
-}
-
-TEST_F(Operations, UninstallAgainBeforeRestartFailsAndTouchesNothing) {
-    DriverInstaller installer(TRUE);
-    ASSERT_TRUE(Quietly(installer, &DriverInstaller::Install));
-    ASSERT_TRUE(Quietly(installer, &DriverInstaller::Uninstall));
-    RestoreMessageFileAndRegistration(installer);
-    StdoutCapture out;
-
-    EXPECT_FALSE(installer.Uninstall());
-
-    EXPECT_EQ(REMOVE_FAILED + ServiceFailure(ERROR_SERVICE_MARKED_FOR_DELETE), out.Text());
-    ExpectFilesAndRegistrationStay();
-}
-
-TEST_F(Operations, UninstallWithoutServiceFailsAndLeavesFilesAndRegistration) {
-    DriverInstaller installer(TRUE);
-    ASSERT_TRUE(Quietly(installer, &DriverInstaller::Upgrade));
-    StdoutCapture out;
-
-    EXPECT_FALSE(installer.Uninstall());
-
-    EXPECT_EQ(REMOVE_FAILED + ServiceFailure(ERROR_SERVICE_DOES_NOT_EXIST), out.Text());
-    ExpectFilesAndRegistrationStay();
-}
-
-TEST_F(Operations, UninstallWithoutServiceManagerChangesNothing) {
-    const struct {
-        DWORD code;
-        std::string detail;
-    } cases[] = {
-        {ERROR_ACCESS_DENIED, "Cannot access the service control manager"},
-        {RPC_S_SERVER_UNAVAILABLE, "Cannot open the service control manager"},
+TEST(Construction, StatusAndExtraction) {
+    const std::string folderFailed = "Could not create output directory " + TempFolder() + ":\n" + FormatSystemMessage(5);
+    const std::string reopenFailed = "[Cannot open " + GetModuleFilePath(nullptr) + " for reading: " +
+                                     RemoveLineBreaks(FormatSystemMessage(ERROR_SHARING_VIOLATION)) + " 48]";
+    const std::string queryFailed = "An error occurred while querying the status of the driver:";
+    const struct { const char* what; Machine machine; Fault fault; InstallStatus status; std::string told, boxes; } rows[] = {
+        {"clean", Clean, {}, INSTALL_STATUS_NOT_INSTALLED, "", ""},
+        {"a temporary folder left by someone", Clean, {"stale temporary folder"}, INSTALL_STATUS_NOT_INSTALLED, "", ""},
+        {"installed", Installed, {}, INSTALL_STATUS_INSTALLED, "", ""},
+        {"stopped", Stopped, {}, INSTALL_STATUS_NOT_INSTALLED, "", ""},
+        {"marked for deletion, still running", MarkedForDeletion, {}, INSTALL_STATUS_INSTALLED, "", ""},
+        {"more drivers than the buffer holds", Installed, {"EnumServicesStatusA", 1, ERROR_MORE_DATA}, INSTALL_STATUS_NOT_INSTALLED, "", ""},
+        {"manager access denied", Installed, {"OpenSCManagerA", 1, ERROR_ACCESS_DENIED}, INSTALL_STATUS_NOT_INSTALLED, queryFailed + "Cannot access the service control manager", ""},
+        {"manager unavailable", Installed, {"OpenSCManagerA", 1, RPC_S_SERVER_UNAVAILABLE}, INSTALL_STATUS_NOT_INSTALLED, queryFailed + "Cannot open the service control manager", ""},
+        {"folder not created", Clean, {"CreateDirectoryA", 1, ERROR_ACCESS_DENIED}, INSTALL_STATUS_NOT_INSTALLED, folderFailed + EXTRACT_FAILED, ""},
+        {"program file not opened again", Clean, {"CreateFileA", 2, ERROR_SHARING_VIOLATION}, INSTALL_STATUS_NOT_INSTALLED, EXTRACT_FAILED, reopenFailed},
     };
-    DriverInstaller installer(TRUE);
-    ASSERT_TRUE(Quietly(installer, &DriverInstaller::Install));
-    for (const auto& c : cases) {
-        SCOPED_TRACE(c.detail);
-        test::ManagerFailureCode() = c.code;
-        const auto failing = Override(sys.OpenSCManagerA, test::FailingOpenSCManagerA);
-        StdoutCapture out;
-
-        EXPECT_FALSE(installer.Uninstall());
-
-        EXPECT_EQ(REMOVE_FAILED + c.detail, out.Text());
-        EXPECT_EQ(static_cast<DWORD>(SERVICE_RUNNING), ServiceState(PRODUCT_NAME));
-        ExpectFilesAndRegistrationStay();
+    const ApiOverride recorder(sys.MessageBoxA, &RecordBox);
+    for (const auto& row : rows) {
+        Prepare(row.machine);
+        boxes.clear();
+        InstallStatus status{};
+        const Condition fault(row.fault);
+        EXPECT_EQ(row.told, Told([&] { status = DriverInstaller(TRUE).GetInstallStatus(); })) << row.what;
+        EXPECT_EQ(row.status, status) << row.what;
+        EXPECT_EQ(row.boxes, boxes) << row.what;
+        EXPECT_FALSE(std::filesystem::exists(TempFolder())) << row.what << ": the temporary folder is left";
     }
-}
-
-BOOL WINAPI DeleteRefused(SC_HANDLE) {
-    ::SetLastError(ERROR_ACCESS_DENIED);
-    return FALSE;
-}
-
-// A refused deletion changes nothing: a later uninstall of the same run
-// still succeeds.
-TEST_F(Operations, UninstallWhoseDeleteIsRefusedLeavesTheServiceRunning) {
-    DriverInstaller installer(TRUE);
-    ASSERT_TRUE(Quietly(installer, &DriverInstaller::Install));
+    boxes.clear();
     {
-        const auto refused = Override(sys.DeleteService, DeleteRefused);
-        StdoutCapture out;
-        EXPECT_FALSE(installer.Uninstall());
-        EXPECT_EQ(REMOVE_FAILED + ServiceFailure(ERROR_ACCESS_DENIED), out.Text());
+        const Injected fault({"CreateDirectoryA", 1, ERROR_ACCESS_DENIED});
+        const DriverInstaller dialog(FALSE);
     }
-    EXPECT_EQ(static_cast<DWORD>(SERVICE_RUNNING), ServiceState(PRODUCT_NAME));
-    test::ExpectEventLogRegistration();
+    EXPECT_EQ("[" + folderFailed.substr(0, folderFailed.size() - 2) + " 48][" + EXTRACT_FAILED + " 48]", boxes) << "dialog run";
+}
 
-    StdoutCapture out;
-    EXPECT_TRUE(installer.Uninstall());
-    EXPECT_EQ(REMOVED, out.Text());
+TEST(Operations, RegistryWritesAddressedByOneText) {
+    ::SetLastError(4242);
+    EXPECT_EQ(ERROR_BADKEY, SetRegistryString(HKEY_LOCAL_MACHINE, "KgTests", "x")) << "a path without a backslash";
+    EXPECT_EQ(ERROR_SUCCESS, SetRegistryDword(HKEY_LOCAL_MACHINE, "SOFTWARE\\KgTests\\N", 0x01020304));
+    EXPECT_EQ(4242u, ::GetLastError()) << "a registry write changed the last error";
+    char data[8];
+    DWORD size = sizeof data;
+    EXPECT_EQ(ERROR_SUCCESS, ::RegGetValueA(HKEY_LOCAL_MACHINE, "SOFTWARE\\KgTests", "N", RRF_RT_ANY, nullptr, data, &size));
+    EXPECT_EQ("\4\3\2\1", std::string(data, size)) << "not a little-endian number";
+    ::RegDeleteKeyA(HKEY_LOCAL_MACHINE, "SOFTWARE\\KgTests");
+}
+
+// The CTest entry installer_restart runs these halves with a restart between them.
+TEST(DISABLED_AcrossRestart, BeforeRestart) {
+    Prepare(MarkedForDeletion);
+    EXPECT_EQ("running new - -", State());
+}
+
+TEST(DISABLED_AcrossRestart, AfterRestart) {
+    EXPECT_EQ("- new - -", State()) << "the restart did not remove the driver marked for deletion";
+    InstallStatus status{};
+    EXPECT_EQ(INSTALLED, Told([&] {
+        DriverInstaller installer(TRUE);
+        status = installer.GetInstallStatus();
+        installer.Install();
+    }));
+    EXPECT_EQ(INSTALL_STATUS_NOT_INSTALLED, status);
+    EXPECT_EQ("running new new registered", State());
 }
 
 }  // namespace

@@ -1,231 +1,187 @@
-// The payload reader on sound and damaged files. Compiled for the host (under
-// the sanitizers) and for Windows (under Wine): the same code on both.
+// The payload format: what the reader extracts from sound and damaged program
+// files, and what the writer refuses; on the host and under Wine alike.
 #include <gtest/gtest.h>
 
 #include <filesystem>
+#include <map>
 
 #include "payload/archive.h"
 #include "payload/writer.h"
 #include "tests/support/files.h"
 #include "tests/support/trailer_bytes.h"
+#ifdef _WIN32
+#include "tests/support/api_override.h"
+#endif
 
 namespace kg {
 namespace {
 
-using test::FileData;
 using test::PackedImage;
 using test::Pattern;
-using test::RawEntry;
 using test::RawTrailer;
-using test::TempDir;
+using test::Signed;
+using test::U32;
+using Files = std::map<std::string, std::string>;
 
-class ArchiveTest : public ::testing::Test {
-protected:
-    // Writes `bytes` as the program file and extracts it into out/.
-    int Extract(const std::string& bytes) {
-        test::WriteBytes(program_, bytes);
-        CFileException ignored;
-        return archive_.ExtractFile(program_, out_.Str(), ignored);
-    }
-    std::vector<std::string> Written() const { return test::ListFolder(out_.Path()); }
-    std::string Output(const std::string& name) const { return test::ReadBytes(out_.Str(name)); }
-
-    TempDir work_;
-    TempDir out_;
-    const std::string program_ = work_.Str("program.exe");
-    PayloadArchive archive_;
-};
-
-TEST_F(ArchiveTest, WorkedExampleIsLaidOutAndReadBackByteForByte) {
-    PayloadWriter writer(512);
-    ASSERT_EQ("", writer.Add("a.txt", 3));
-    const std::string image = Pattern(512);
-    const std::string file = image + "abc" + writer.Trailer();
-    ASSERT_EQ(546u, file.size());
-    EXPECT_EQ("abc", file.substr(512, 3));
-    EXPECT_EQ(std::string("\x00\x02\x00\x00", 4), file.substr(515, 4));
-    EXPECT_EQ(std::string("\x03\x00\x00\x00", 4), file.substr(519, 4));
-    EXPECT_EQ("a.txt", file.substr(523, 5));
-    EXPECT_EQ(std::string("\x05\x00\x00\x00", 4), file.substr(528, 4));
-    EXPECT_EQ(std::string("\x01\x00\x00\x00", 4), file.substr(532, 4));
-    EXPECT_EQ("!QARN_SFX!", file.substr(536, 10));
-
-    ASSERT_EQ(PAYLOAD_OK, Extract(file));
-    ASSERT_EQ(1u, archive_.GetCount());
-    EXPECT_EQ("a.txt", archive_.GetEntry(0).name);
-    EXPECT_EQ(3u, archive_.GetEntry(0).size);
-    EXPECT_EQ(512u, archive_.GetEntry(0).offset);
-    EXPECT_EQ("abc", Output("a.txt"));
-}
-
-TEST_F(ArchiveTest, TwoTwelveByteNamesMakeA62ByteTrailerInFileOrder) {
-    PayloadWriter writer(100);
-    ASSERT_EQ("", writer.Add("kestgard.sys", 10));
-    ASSERT_EQ("", writer.Add("kestgard.dll", 20));
-    EXPECT_EQ(62u, writer.Trailer().size());
-
-    const std::string file = PackedImage(Pattern(100), {{"kestgard.sys", Pattern(10, 1)}, {"kestgard.dll", Pattern(20, 2)}});
-    EXPECT_EQ(Pattern(100) + Pattern(10, 1) + Pattern(20, 2) + writer.Trailer(), file);
-    ASSERT_EQ(PAYLOAD_OK, Extract(file));
-    ASSERT_EQ(2u, archive_.GetCount());
-    EXPECT_EQ("kestgard.sys", archive_.GetEntry(0).name);
-    EXPECT_EQ("kestgard.dll", archive_.GetEntry(1).name);
-    EXPECT_EQ(Pattern(10, 1), Output("kestgard.sys"));
-    EXPECT_EQ(Pattern(20, 2), Output("kestgard.dll"));
-}
-
-TEST_F(ArchiveTest, EntriesOfEveryChunkingAreCopiedWhole) {
-    const std::vector<FileData> files = {
-        {"empty", ""}, {"one-chunk", Pattern(1000, 1)}, {"chunk-and-a-byte", Pattern(1001, 2)}, {"two-and-a-half", Pattern(2500, 3)}};
-    ASSERT_EQ(PAYLOAD_OK, Extract(PackedImage(Pattern(64), files)));
-    for (const FileData& file : files) {
-        EXPECT_EQ(file.bytes, Output(file.name)) << file.name;
-    }
-}
-
-TEST_F(ArchiveTest, ExistingOutputIsReplacedAndTruncated) {
-    test::WriteBytes(out_.Str("a.txt"), Pattern(5000, 9));
-    ASSERT_EQ(PAYLOAD_OK, Extract(PackedImage(Pattern(64), {{"a.txt", "abc"}})));
-    EXPECT_EQ("abc", Output("a.txt"));
-}
-
-TEST_F(ArchiveTest, NameEndsAtItsFirstZeroByte) {
-    const std::string image = Pattern(32);
-    const std::string file = image + "xyz" + RawTrailer({{32, 3, std::string("a.txt\0zz", 8), 8}}, 1);
-    ASSERT_EQ(PAYLOAD_OK, Extract(file));
-    EXPECT_EQ("a.txt", archive_.GetEntry(0).name);
-    EXPECT_EQ(std::vector<std::string>{"a.txt"}, Written());
-}
-
-TEST_F(ArchiveTest, FolderWithOrWithoutTrailingSeparator) {
-    const std::string file = PackedImage(Pattern(32), {{"a.txt", "abc"}});
-    test::WriteBytes(program_, file);
+// Extracts `file`, written as a program file, into a new folder: the result,
+// and every file written, there or beside the program file.
+std::pair<int, Files> Extract(PayloadArchive& archive, const std::string& file) {
+    const test::TempDir work, out;
+    test::WriteBytes(work.Str("program.exe"), file);
     CFileException ignored;
-    ASSERT_EQ(PAYLOAD_OK, archive_.ExtractFile(program_, out_.WithSeparator(), ignored));
-    std::filesystem::remove(out_.Str("a.txt"));
-    ASSERT_EQ(PAYLOAD_OK, archive_.ExtractFile(program_, out_.Str(), ignored));
-    EXPECT_EQ("abc", Output("a.txt"));
+    const int result = archive.ExtractFile(work.Str("program.exe"), out.Str(), ignored);
+    Files written;
+    for (const std::string& name : out.List()) written[name] = test::ReadBytes(out.Str(name));
+    for (const std::string& name : work.List()) written["(outside) " + name];
+    written.erase("(outside) program.exe");
+    return {result, written};
 }
 
-TEST_F(ArchiveTest, FileWithoutPayloadOrEmptyPayloadWritesNothing) {
-    EXPECT_EQ(PAYLOAD_NO_MAGIC, Extract(Pattern(4096)));
-    EXPECT_EQ(PAYLOAD_NO_MAGIC, Extract("short"));
-    EXPECT_EQ(PAYLOAD_NO_MAGIC, Extract(""));
-    EXPECT_EQ(PAYLOAD_EMPTY, Extract(Pattern(64) + RawTrailer({}, 0)));
-    EXPECT_EQ(PAYLOAD_OPEN_FAILED, archive_.ReadDirectory(work_.Str("missing.exe")));
-    EXPECT_TRUE(Written().empty());
-}
-
-TEST_F(ArchiveTest, ProgramWhoseEndWasCutOffIsDamagedNotWithoutPayload) {
-    const std::string image = test::MinimalImage(0x400);
-    const std::string packed = PackedImage(image, {{"a.txt", Pattern(300)}});
-    EXPECT_EQ(PAYLOAD_NO_MAGIC, Extract(image));
-    EXPECT_EQ(PAYLOAD_NO_MAGIC, Extract(packed.substr(0, image.size())));  // cut back to the image alone
-    EXPECT_EQ(PAYLOAD_DAMAGED, Extract(packed.substr(0, packed.size() - 1)));
-    EXPECT_EQ(PAYLOAD_DAMAGED, Extract(packed.substr(0, image.size() + 100)));
-    EXPECT_EQ(PAYLOAD_DAMAGED, Extract(image.substr(0, 0x300)));  // the image itself cut short
+TEST(Payload, WhatEachProgramFileExtracts) {
+    const std::string image = test::MinimalImage(0x400), packed = PackedImage(image, {{"a.txt", Pattern(300)}});
     std::string flipped = packed;
-    flipped.back() ^= 0x01;
-    EXPECT_EQ(PAYLOAD_DAMAGED, Extract(flipped));
-    EXPECT_TRUE(Written().empty());
-}
-
-TEST_F(ArchiveTest, DamagedTrailersAreRejectedBeforeAnythingIsWritten) {
-    const std::string image = Pattern(2000);
-    const std::string data = Pattern(100, 5);
-    const std::uint32_t dataAt = 2000;
-    struct Case {
-        const char* what;
-        std::string file;
-    };
-    const std::string sound = image + data;
-    const std::uint32_t end = static_cast<std::uint32_t>(sound.size());
-    const Case cases[] = {
-        {"count 257", sound + RawTrailer({{dataAt, 100, "a", 1}}, 257)},
-        {"count with top bit", sound + RawTrailer({{dataAt, 100, "a", 1}}, 0x80000001u)},
-        {"name length 1001", sound + RawTrailer({{dataAt, 100, std::string(1001, 'n'), 1001}}, 1)},
-        {"name length 0xFFFFFFFF", sound + RawTrailer({{dataAt, 100, "a", 0xFFFFFFFFu}}, 1)},
-        {"offset 2^31", sound + RawTrailer({{0x80000000u, 1, "a", 1}}, 1)},
-        {"size 2^31", sound + RawTrailer({{0, 0x80000000u, "a", 1}}, 1)},
-        {"data into the trailer", sound + RawTrailer({{dataAt, 101, "a", 1}}, 1)},
-        {"data past the end", sound + RawTrailer({{end, 1, "a", 1}}, 1)},
-        {"second entry damaged", sound + RawTrailer({{dataAt, 100, "a", 1}, {dataAt, 5000, "b", 1}}, 2)},
-        {"count larger than the file holds", Pattern(20) + RawTrailer({}, 3)},
-        {"name reaching before the start", std::string("\x01\x00\x00\x00", 4) + RawTrailer({}, 1)},
-        {"entry fields reaching before the start", "a" + std::string("\x01\x00\x00\x00", 4) + RawTrailer({}, 1)},
-        {"count cut off", "X!QARN_SFX!"},
-    };
-    for (const Case& c : cases) {
-        EXPECT_EQ(PAYLOAD_DAMAGED, Extract(c.file)) << c.what;
-        EXPECT_EQ(0u, archive_.GetCount()) << c.what;
-        EXPECT_TRUE(Written().empty()) << c.what;
-    }
-}
-
-TEST_F(ArchiveTest, NamesThatAreNotPlainFileNamesAreSkipped) {
-    const std::vector<std::string> refused = {
-        "..\\evil", "../evil", "sub\\x", "sub/x", "C:evil", "\\abs", ".", "..", "...", "a.", "a ", "",
-        "CON", "nul.txt", "con.sys.txt", "com1", "LPT9.log", "a*b", "a?b", "a|b", "a<b", "a\"b", std::string("a\x01", 2)};
-    std::vector<FileData> files;
-    for (const std::string& name : refused) {
-        files.push_back({name, "bad"});
-    }
-    files.push_back({"good.txt", "good"});
-    files.push_back({"CONSOLE", "not a device"});
-    ASSERT_EQ(PAYLOAD_OK, Extract(PackedImage(Pattern(16), files)));
-    EXPECT_EQ((std::vector<std::string>{"CONSOLE", "good.txt"}), Written());
-    EXPECT_EQ(std::vector<std::string>{"program.exe"}, test::ListFolder(work_.Path()));
-    EXPECT_FALSE(std::filesystem::exists(out_.Path().parent_path() / "evil"));
-}
-
-TEST_F(ArchiveTest, DataEndingEarlyLeaveNoPartialFile) {
-    // The directory is read from one file, the data from a shorter one: as
-    // when the file is cut or damaged between the two opens.
-    const std::string file = PackedImage(Pattern(3000), {{"a.bin", Pattern(2500, 1)}});
-    test::WriteBytes(program_, file);
-    ASSERT_EQ(PAYLOAD_OK, archive_.ReadDirectory(program_));
-    const std::string shorter = work_.Str("shorter.exe");
-    test::WriteBytes(shorter, file.substr(0, 4000));
-    CFile source;
-    ASSERT_TRUE(source.Open(shorter.c_str(), CFile::modeRead | CFile::shareDenyWrite));
-    EXPECT_EQ(PAYLOAD_COPY_FAILED, archive_.ExtractEntry(source, 0, out_.WithSeparator()));
-    EXPECT_TRUE(Written().empty());
-}
-
-TEST_F(ArchiveTest, EntryThatCannotBeCreatedIsSkippedAndOthersWritten) {
-    std::filesystem::create_directory(out_.Path() / "taken");  // a folder where the file would go
-    ASSERT_EQ(PAYLOAD_OK, Extract(PackedImage(Pattern(16), {{"first", "1"}, {"taken", "2"}, {"third", "3"}})));
-    EXPECT_EQ((std::vector<std::string>{"first", "taken", "third"}), Written());
-    EXPECT_TRUE(std::filesystem::is_directory(out_.Path() / "taken"));
-    EXPECT_EQ("3", Output("third"));
-}
-
-TEST_F(ArchiveTest, SlotBeyondTheTableIsRefused) {
-    ASSERT_EQ(PAYLOAD_OK, Extract(PackedImage(Pattern(16), {{"a", "1"}})));
-    CFile source;
-    ASSERT_TRUE(source.Open(program_.c_str(), CFile::modeRead | CFile::shareDenyWrite));
-    EXPECT_EQ(PAYLOAD_CREATE_FAILED, archive_.ExtractEntry(source, MAX_PAYLOAD_ENTRIES, out_.WithSeparator()));
-    EXPECT_EQ(PAYLOAD_CREATE_FAILED, archive_.ExtractEntry(source, 1, out_.WithSeparator()));
-}
-
-TEST_F(ArchiveTest, FullTableOf256EntriesIsRead) {
-    std::vector<FileData> files;
+    flipped.back() ^= 1;
+    std::vector<std::pair<std::string, std::string>> chunks = {{"0", ""}, {"1000", Pattern(1000)}, {"2500", Pattern(2500, 1)}}, many, names;
     for (int i = 0; i < 256; ++i) {
-        files.push_back({"f" + std::to_string(i), std::string(1, static_cast<char>(i))});
+        many.push_back({"f" + std::to_string(i), std::string(1, static_cast<char>(i))});
     }
-    ASSERT_EQ(PAYLOAD_OK, Extract(PackedImage(Pattern(16), files)));
-    EXPECT_EQ(256u, archive_.GetCount());
-    EXPECT_EQ(256u, Written().size());
-    EXPECT_EQ(std::string(1, '\xFF'), Output("f255"));
+    for (const std::string name : {"..\\evil", "../evil", "C:evil", ".", "..", "a.", "a ", "", "CON", "nul.txt", "con.sys.txt", "com1",
+                                   "LPT9.log", "CON .txt", "a*b", "a?b", "a|b", "a<b", "a>b", "a\"b", "a\x01", "CONSOLE", "COM0", "LPT", "a b", " a", ".a"}) {
+        names.push_back({name, name});
+    }
+    // Packed, then signed: an image that will get a certificate table. Its
+    // trailer ends on an 8-byte boundary with 1 byte of data; 4 bytes need 5
+    // zero bytes before the table.
+    const std::string signable = test::MinimalImage(0x480, 0x80).substr(0, 0x400);
+    const std::string aligned = PackedImage(signable, {{"a.txt", "1"}}), padded = PackedImage(signable, {{"a.txt", "1234"}});
+    const std::string data = Pattern(2000) + Pattern(100, 5);
+    const auto bad = [&](std::vector<test::RawEntry> entries, std::uint32_t count) { return data + RawTrailer(entries, count); };
+    const struct { const char* what; std::string file; int result; Files written; } rows[] = {
+        {"one file", PackedImage(Pattern(512), {{"a.txt", "abc"}}), PAYLOAD_OK, {{"a.txt", "abc"}}},
+        {"data of every chunking", PackedImage(Pattern(64), chunks), PAYLOAD_OK, Files(chunks.begin(), chunks.end())},
+        {"256 files", PackedImage(Pattern(16), many), PAYLOAD_OK, Files(many.begin(), many.end())},
+        {"names that are not plain file names skipped", PackedImage(Pattern(16), names), PAYLOAD_OK,
+         {{" a", " a"}, {".a", ".a"}, {"a b", "a b"}, {"COM0", "COM0"}, {"CONSOLE", "CONSOLE"}, {"LPT", "LPT"}}},
+        {"a name ends at its zero byte", Pattern(32) + "xyz" + RawTrailer({{32, 3, std::string("a.txt\0z", 7), 7}}, 1), PAYLOAD_OK, {{"a.txt", "xyz"}}},
+        {"one name twice: the first wins", PackedImage(image, {{"a", "first"}, {"a", "last"}}), PAYLOAD_OK, {{"a", "first"}}},
+        {"image with payload", packed, PAYLOAD_OK, {{"a.txt", Pattern(300)}}},
+        {"no payload", Pattern(4096), PAYLOAD_NO_MAGIC, {}},
+        {"shorter than the magic", "short", PAYLOAD_NO_MAGIC, {}},
+        {"empty file", "", PAYLOAD_NO_MAGIC, {}},
+        {"image alone", image, PAYLOAD_NO_MAGIC, {}},
+        {"\"MZ\" and no program headers", "MZ" + std::string(100, '\0'), PAYLOAD_NO_MAGIC, {}},
+        {"signed image alone", test::MinimalImage(0x400, 0x80), PAYLOAD_NO_MAGIC, {}},
+        {"signed 64-bit image alone", test::MinimalImage(0x400, 0x80, true), PAYLOAD_NO_MAGIC, {}},
+        {"signed image cut into its signature", test::MinimalImage(0x400, 0x80).substr(0, 0x3F0), PAYLOAD_DAMAGED, {}},
+        {"signed right behind the trailer", Signed(aligned), PAYLOAD_OK, {{"a.txt", "1"}}},
+        {"signed after 5 bytes of alignment", Signed(padded), PAYLOAD_OK, {{"a.txt", "1234"}}},
+        {"signed with a large table", Signed(padded, 5000), PAYLOAD_OK, {{"a.txt", "1234"}}},
+        {"signed, its payload cut by a byte", Signed(padded.substr(0, padded.size() - 1)), PAYLOAD_DAMAGED, {}},
+        {"signed, a byte behind the table", Signed(padded) + "x", PAYLOAD_DAMAGED, {}},
+        {"signed, a payload appended behind the table", PackedImage(test::MinimalImage(0x400, 0x80), {{"a.txt", "1"}}), PAYLOAD_DAMAGED, {}},
+        {"signed, the table reaching past the end", Signed(padded).substr(0, Signed(padded).size() - 1), PAYLOAD_DAMAGED, {}},
+        {"signed, a byte other than zero before the table", Signed(padded + "x"), PAYLOAD_DAMAGED, {}},
+        {"signed, 8 zero bytes before the table", Signed(aligned + std::string(8, '\0')), PAYLOAD_DAMAGED, {}},
+        {"empty payload", Pattern(64) + RawTrailer({}, 0), PAYLOAD_EMPTY, {}},
+        {"packed, cut by a byte", packed.substr(0, packed.size() - 1), PAYLOAD_DAMAGED, {}},
+        {"packed, cut into the data", packed.substr(0, image.size() + 100), PAYLOAD_DAMAGED, {}},
+        {"image cut short", image.substr(0, 0x300), PAYLOAD_DAMAGED, {}},
+        {"magic with a flipped bit", flipped, PAYLOAD_DAMAGED, {}},
+        {"count 257", bad({{2000, 100, "a", 1}}, 257), PAYLOAD_DAMAGED, {}},
+        {"count with top bit", bad({{2000, 100, "a", 1}}, 0x80000001u), PAYLOAD_DAMAGED, {}},
+        {"name length 1001", bad({{2000, 100, std::string(1001, 'n'), 1001}}, 1), PAYLOAD_DAMAGED, {}},
+        {"name length 2^32-1", bad({{2000, 100, "a", 0xFFFFFFFFu}}, 1), PAYLOAD_DAMAGED, {}},
+        {"first name too long", bad({{2000, 100, "a", 5000}, {2000, 100, "b", 1}}, 2), PAYLOAD_DAMAGED, {}},
+        {"offset 2^31", bad({{0x80000000u, 1, "a", 1}}, 1), PAYLOAD_DAMAGED, {}},
+        {"size 2^31", bad({{0, 0x80000000u, "a", 1}}, 1), PAYLOAD_DAMAGED, {}},
+        {"data into the trailer", bad({{2000, 101, "a", 1}}, 1), PAYLOAD_DAMAGED, {}},
+        {"data past the end", bad({{2100, 1, "a", 1}}, 1), PAYLOAD_DAMAGED, {}},
+        {"second file's data too long", bad({{2000, 100, "a", 1}, {2000, 5000, "b", 1}}, 2), PAYLOAD_DAMAGED, {}},
+        {"count above what the file holds", Pattern(20) + RawTrailer({}, 3), PAYLOAD_DAMAGED, {}},
+        {"name before the start", U32(1) + RawTrailer({}, 1), PAYLOAD_DAMAGED, {}},
+        {"fields before the start", "a" + U32(1) + RawTrailer({}, 1), PAYLOAD_DAMAGED, {}},
+        {"count cut off", "X!QARN_SFX!", PAYLOAD_DAMAGED, {}},
+    };
+    PayloadArchive archive;
+    for (const auto& row : rows) {
+        EXPECT_EQ(std::make_pair(row.result, row.written), Extract(archive, row.file)) << row.what;
+        const PayloadEntry &first = archive.GetEntry(0), &second = archive.GetEntry(1);
+        EXPECT_TRUE(row.result == PAYLOAD_OK || archive.GetCount() + first.name.size() + second.name.size() + first.size + second.size == 0)
+            << row.what << ": the table is not emptied";
+    }
+    EXPECT_EQ(PAYLOAD_OPEN_FAILED, archive.ReadDirectory("missing.exe"));
 }
 
-TEST_F(ArchiveTest, ReadingAgainEmptiesTheTableFirst) {
-    ASSERT_EQ(PAYLOAD_OK, Extract(PackedImage(Pattern(16), {{"a", "1"}, {"b", "2"}})));
-    ASSERT_EQ(PAYLOAD_EMPTY, Extract(Pattern(16) + RawTrailer({}, 0)));
-    EXPECT_EQ(0u, archive_.GetCount());
-    EXPECT_EQ("", archive_.GetEntry(0).name);
-    EXPECT_EQ(0u, archive_.GetEntry(1).size);
+TEST(Payload, FilesThatCannotBeWrittenWhole) {
+    const test::TempDir out;
+    std::filesystem::create_directory(out.Str("taken"));  // a folder where a file would go
+    test::WriteBytes(out.Str("third"), Pattern(5000));
+    const std::string file = PackedImage(Pattern(3000), {{"first", "1"}, {"taken", "2"}, {"third", "3"}, {"a.bin", Pattern(2500)}});
+    test::WriteBytes(out.Str("program.exe"), file);
+    PayloadArchive archive;
+    CFileException ignored;
+    ASSERT_EQ(PAYLOAD_OK, archive.ExtractFile(out.Str("program.exe"), out.Str(), ignored));
+    EXPECT_EQ("1 3", test::ReadBytes(out.Str("first")) + " " + test::ReadBytes(out.Str("third"))) << "a file not replaced whole";
+    // The directory read from one file, the data from a shorter one: as when
+    // the file is cut between the two opens.
+    test::WriteBytes(out.Str("program.exe"), file.substr(0, 4000));
+    CFile source;
+    ASSERT_TRUE(source.Open(out.Str("program.exe").c_str(), CFile::modeRead | CFile::shareDenyWrite));
+    EXPECT_EQ(PAYLOAD_COPY_FAILED, archive.ExtractEntry(source, 3, out.Str("new-")));
+    EXPECT_FALSE(std::filesystem::exists(out.Str("new-a.bin"))) << "a partial file is left";
+    EXPECT_EQ(PAYLOAD_CREATE_FAILED, archive.ExtractEntry(source, 4, out.Str())) << "a slot not in use";
+    EXPECT_EQ(PAYLOAD_CREATE_FAILED, archive.ExtractEntry(source, MAX_PAYLOAD_ENTRIES, out.Str()));
+    EXPECT_THROW(source.Seek(-1, CFile::begin), CFileException);
+    EXPECT_EQ("0 1", std::to_string(CFile::Remove(out.Str("none").c_str())) + " " + std::to_string(CFile::Remove(out.Str("first").c_str())));
 }
+
+TEST(Payload, WriterRefusesWhatTheReaderWouldReject) {
+    PayloadWriter example(512);
+    ASSERT_EQ("", example.Add("a.txt", 3));
+    EXPECT_EQ(U32(512) + U32(3) + "a.txt" + U32(5) + U32(1) + "!QARN_SFX!", example.Trailer()) << "the worked example";
+    PayloadWriter writer(0x7FFFFF00u);
+    const struct { const char* what; std::string name; std::uint64_t size; bool accepted; } rows[] = {
+        {"name of 1001 bytes", std::string(1001, 'n'), 1, false},
+        {"name of 1000 bytes", std::string(1000, 'n'), 1, true},
+        {"zero byte in the name", std::string("a\0b", 3), 1, false},
+        {"path", "..\\x", 1, false},
+        {"2 GiB", "big", 0x80000000u, false},
+        {"plain", "a.txt", 0xEF, true},
+        {"the same name in other case", "A.TXT", 1, false},
+        {"ending at 2^31 - 1", "b", 0xF, true},
+        {"starting at 2^31 - 1", "c", 1, true},
+        {"starting at 2^31", "d", 0, false},
+    };
+    for (const auto& row : rows) {
+        EXPECT_EQ(row.accepted, writer.Add(row.name, row.size).empty()) << row.what;
+    }
+    EXPECT_EQ(0x7FFFFF01u, writer.Entries()[1].offset);
+    PayloadWriter full(0);
+    for (int i = 0; i < 256; ++i) full.Add("f" + std::to_string(i), 0);
+    EXPECT_NE("", full.Add("f256", 0)) << "a 257th file";
+}
+
+#ifdef _WIN32
+TEST(Payload, FailuresOfTheFileSystem) {
+    const struct { const char* what; test::Fault fault; int result; Files written; } rows[] = {
+        {"program file not opened", {"CreateFileA", 1, ERROR_SHARING_VIOLATION}, PAYLOAD_OPEN_FAILED, {}},
+        {"nor opened again", {"CreateFileA", 2, ERROR_SHARING_VIOLATION}, PAYLOAD_REOPEN_FAILED, {}},
+        {"one output not created", {"CreateFileA", 3, ERROR_ACCESS_DENIED}, PAYLOAD_OK, {{"a.bin", Pattern(2500)}}},
+        {"magic unreadable", {"ReadFile", 1, ERROR_CRC}, PAYLOAD_DAMAGED, {}},
+        {"count unreadable", {"ReadFile", 2, ERROR_CRC}, PAYLOAD_DAMAGED, {}},
+        {"name unreadable", {"ReadFile", 4, ERROR_CRC}, PAYLOAD_DAMAGED, {}},
+        {"offset unreadable", {"ReadFile", 6, ERROR_CRC}, PAYLOAD_DAMAGED, {}},
+        {"third piece of data unreadable", {"ReadFile", 14, ERROR_CRC}, PAYLOAD_COPY_FAILED, {{"b", "x"}}},
+        {"first piece not written", {"WriteFile", 2, ERROR_DISK_FULL}, PAYLOAD_COPY_FAILED, {{"b", "x"}}},
+    };
+    for (const auto& row : rows) {
+        PayloadArchive archive;
+        const test::Injected fault(row.fault);
+        EXPECT_EQ(std::make_pair(row.result, row.written), Extract(archive, PackedImage(Pattern(100), {{"a.bin", Pattern(2500)}, {"b", "x"}})))
+            << row.what;
+    }
+}
+#endif
 
 }  // namespace
 }  // namespace kg

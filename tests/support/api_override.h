@@ -1,5 +1,12 @@
-// Swaps one entry of the system API table for the duration of a scope.
+// Failures made through the system table (framework/system_api.h), for what
+// the real system cannot be made to do: a test swaps an entry for its scope.
 #pragma once
+
+#include <windows.h>
+
+#include <string>
+#include <type_traits>
+#include <utility>
 
 #include "framework/system_api.h"
 
@@ -8,7 +15,7 @@ namespace kg::test {
 template <typename Function>
 class ApiOverride {
 public:
-    ApiOverride(Function& slot, Function replacement) : slot_(slot), original_(slot) { slot_ = replacement; }
+    ApiOverride(Function& slot, Function replacement) : slot_(slot), original_(std::exchange(slot, replacement)) {}
     ~ApiOverride() { slot_ = original_; }
     ApiOverride(const ApiOverride&) = delete;
     ApiOverride& operator=(const ApiOverride&) = delete;
@@ -24,5 +31,66 @@ Function Real(Function SystemApi::*entry) {
     static const SystemApi real;
     return real.*entry;
 }
+
+// The `nth` call of entry `call` (0: every call) fails with `code`: a handle
+// comes back invalid, a BOOL or a length 0, `code` the last error; a registry
+// function returns `code` and leaves the last error alone. With
+// ERROR_MORE_DATA the call runs first, as the system fills what fits.
+struct Fault {
+    std::string call;
+    int nth = 1;
+    DWORD code = 0;
+};
+
+template <auto Entry, typename F = std::remove_reference_t<decltype(sys.*Entry)>>
+struct Hook;
+template <auto Entry, typename R, typename... A>
+struct Hook<Entry, R(WINAPI*)(A...)> {
+    static inline R(WINAPI* next)(A...) = nullptr;
+    static inline int calls = 0;
+    static inline Fault fault;
+    static R WINAPI Call(A... args) {
+        if (++calls != fault.nth && fault.nth != 0) return next(args...);
+        if (fault.code == ERROR_MORE_DATA) next(args...);
+        ::SetLastError(std::is_same_v<R, LONG> ? ERROR_INVALID_FUNCTION : fault.code);
+        if constexpr (std::is_same_v<R, LONG>) {
+            return static_cast<LONG>(fault.code);
+        } else if constexpr (std::is_same_v<R, HANDLE>) {
+            return INVALID_HANDLE_VALUE;
+        }
+        return R{};
+    }
+    static void Arm(const Fault& f) { next = std::exchange(sys.*Entry, Call), calls = 0, fault = f; }
+    static void Disarm() { sys.*Entry = next; }
+};
+
+// Makes `fault` happen while it lives.
+class Injected {
+public:
+    explicit Injected(const Fault& fault) {
+#define KG_HOOK(name) {#name, &Hook<&SystemApi::name>::Arm, &Hook<&SystemApi::name>::Disarm, &Hook<&SystemApi::name>::calls}
+        static const struct { const char* name; void (*arm)(const Fault&); void (*disarm)(); const int* calls; } hooks[] = {
+            KG_HOOK(CreateFileA), KG_HOOK(ReadFile), KG_HOOK(WriteFile), KG_HOOK(CreateDirectoryA), KG_HOOK(RemoveDirectoryA),
+            KG_HOOK(FindFirstFileA), KG_HOOK(GetDriveTypeA), KG_HOOK(OpenSCManagerA), KG_HOOK(EnumServicesStatusA),
+            KG_HOOK(CreateServiceA), KG_HOOK(OpenServiceA), KG_HOOK(StartServiceA), KG_HOOK(DeleteService), KG_HOOK(RegSetValueExA),
+            KG_HOOK(OpenProcessToken)};
+#undef KG_HOOK
+        for (const auto& hook : hooks) {
+            if (fault.call == hook.name) {
+                hook.arm(fault);
+                disarm_ = hook.disarm;
+                calls_ = hook.calls;
+            }
+        }
+    }
+    ~Injected() { disarm_ != nullptr ? disarm_() : void(); }
+    Injected(const Injected&) = delete;
+    Injected& operator=(const Injected&) = delete;
+    int Calls() const { return calls_ != nullptr ? *calls_ : 0; }
+
+private:
+    void (*disarm_)() = nullptr;
+    const int* calls_ = nullptr;
+};
 
 }  // namespace kg::test

@@ -1,37 +1,56 @@
-// Scratch folders and whole-file helpers for tests, on Windows and the host.
+// Scratch folders and whole files, on Windows and the host.
 #pragma once
 
+#include <chrono>
 #include <filesystem>
+#include <fstream>
+#include <iterator>
 #include <string>
 #include <vector>
 
 namespace kg::test {
 
-// A new empty folder under the system's temporary folder, removed with
-// everything in it when the object goes.
+// A new empty folder in the system's temporary folder, removed with all in it.
 class TempDir {
 public:
-    TempDir();
-    ~TempDir();
+    TempDir() {
+        static int count = 0;
+        const auto stamp = std::chrono::steady_clock::now().time_since_epoch().count();
+        std::filesystem::create_directory(path_ = std::filesystem::temp_directory_path() / ("kgtest-" + std::to_string(stamp) + "-" + std::to_string(++count)));
+    }
+    ~TempDir() {
+        std::error_code ignored;
+        std::filesystem::remove_all(path_, ignored);
+    }
     TempDir(const TempDir&) = delete;
     TempDir& operator=(const TempDir&) = delete;
 
-    const std::filesystem::path& Path() const { return path_; }
-    // The folder, or a name inside it, as a native path text.
-    std::string Str() const { return path_.string(); }
-    std::string Str(const std::string& name) const { return (path_ / name).string(); }
-    // The folder with a trailing separator.
-    std::string WithSeparator() const;
+    std::string Str(const std::string& name = "") const { return name.empty() ? path_.string() : (path_ / name).string(); }
+    std::vector<std::string> List() const {
+        std::vector<std::string> names;
+        for (const auto& item : std::filesystem::directory_iterator(path_)) names.push_back(item.path().filename().string());
+        return names;
+    }
 
 private:
     std::filesystem::path path_;
 };
 
-void WriteBytes(const std::string& path, const std::string& bytes);
-std::string ReadBytes(const std::string& path);
-// The names of everything directly inside `folder`, sorted.
-std::vector<std::string> ListFolder(const std::filesystem::path& folder);
+inline void WriteBytes(const std::string& path, const std::string& bytes) {
+    std::ofstream(path, std::ios::binary) << bytes;
+}
+
+// The file's bytes; "(missing)" when it cannot be read.
+inline std::string ReadBytes(const std::string& path) {
+    std::ifstream in(path, std::ios::binary);
+    return in ? std::string(std::istreambuf_iterator<char>(in), {}) : "(missing)";
+}
+
 // `size` bytes of a pattern that differs from one position to the next.
-std::string Pattern(std::size_t size, unsigned seed = 0);
+inline std::string Pattern(std::size_t size, unsigned seed = 0) {
+    std::string bytes(size, '\0');
+    for (std::size_t i = 0; i < size; ++i) bytes[i] = static_cast<char>(i * 7 + seed * 13 + i / 251);
+    return bytes;
+}
 
 }  // namespace kg::test

@@ -1,6 +1,5 @@
 // std::mutex and std::condition_variable for GoogleTest on the win32 thread
-// model, whose C++ library lacks both (it has lock_guard and unique_lock).
-// Force-included into the test build only, never into the product.
+// model, which lacks both. Force-included into the test build only.
 #pragma once
 
 #ifdef __cplusplus

@@ -1,5 +1,5 @@
-// Builds payload trailers byte by byte, independent of the product's writer,
-// so that tests can make sound and damaged ones alike.
+// Payload trailers and program images built byte by byte, independent of the
+// product's writer, so that tests can make sound and damaged ones alike.
 #pragma once
 
 #include <cstdint>
@@ -8,67 +8,58 @@
 
 namespace kg::test {
 
+inline std::string U32(std::uint32_t value) {
+    return {static_cast<char>(value), static_cast<char>(value >> 8), static_cast<char>(value >> 16), static_cast<char>(value >> 24)};
+}
+
 struct RawEntry {
-    std::uint32_t offset;
-    std::uint32_t size;
+    std::uint32_t offset, size;
     std::string name;
     std::uint32_t nameLength;  // as stored; may disagree with name.size()
 };
 
-inline void AppendU32(std::string& out, std::uint32_t value) {
-    for (int shift = 0; shift < 32; shift += 8) {
-        out += static_cast<char>((value >> shift) & 0xFF);
-    }
-}
-
 // The directory entries, the count and the magic.
 inline std::string RawTrailer(const std::vector<RawEntry>& entries, std::uint32_t count) {
     std::string out;
-    for (const RawEntry& entry : entries) {
-        AppendU32(out, entry.offset);
-        AppendU32(out, entry.size);
-        out += entry.name;
-        AppendU32(out, entry.nameLength);
-    }
-    AppendU32(out, count);
-    out += "!QARN_SFX!";
-    return out;
+    for (const RawEntry& entry : entries) out += U32(entry.offset) + U32(entry.size) + entry.name + U32(entry.nameLength);
+    return out + U32(count) + "!QARN_SFX!";
 }
 
-// A program image of `size` bytes (at least 0x200) whose headers declare
-// exactly that size: one section from 0x200 to the end.
-inline std::string MinimalImage(std::size_t size) {
+// A program image of `size` bytes whose headers declare exactly that size: one
+// section from 0x200 to the end; or, with `certificate` bytes, a PE32 (`plus`:
+// PE32+) optional header whose certificate table takes the file's last bytes.
+inline std::string MinimalImage(std::uint32_t size, std::uint32_t certificate = 0, bool plus = false) {
+    const std::uint32_t optional = certificate == 0 ? 0 : plus ? 240 : 224, directories = plus ? 112 : 96;
     std::string image(size, '\0');
-    image[0] = 'M';
-    image[1] = 'Z';
-    image[0x3C] = 0x40;  // where the PE header starts
-    image.replace(0x40, 4, std::string("PE\0\0", 4));
-    image[0x40 + 6] = 1;  // one section, no optional header
-    std::string section;
-    AppendU32(section, 0);  // name
-    AppendU32(section, 0);
-    AppendU32(section, 0);  // virtual size and address
-    AppendU32(section, 0);
-    AppendU32(section, static_cast<std::uint32_t>(size - 0x200));  // raw size
-    AppendU32(section, 0x200);                                     // raw offset
-    image.replace(0x40 + 24, section.size(), section);
+    image.replace(0, 2, "MZ");
+    image[0x3C] = 0x40;
+    image.replace(0x40, 8, std::string("PE\0\0\0\0\1\0", 8));  // signature, machine, one section
+    image[0x40 + 20] = static_cast<char>(optional);
+    if (certificate != 0) {
+        image.replace(0x58, 2, plus ? "\x0B\x02" : "\x0B\x01");
+        image.replace(0x58 + directories - 4, 4, U32(16));  // data directories
+        image.replace(0x58 + directories + 32, 8, U32(size - certificate) + U32(certificate));
+    }
+    image.replace(0x58 + optional + 16, 8, U32(size - certificate - 0x200) + U32(0x200));
     return image;
 }
 
-struct FileData {
-    std::string name;
-    std::string bytes;
-};
+// `file`, whose image MinimalImage made with a certificate, signed as signing
+// tools sign: zero bytes up to an 8-byte boundary, then a certificate table of
+// `table` bytes that the security directory points to.
+inline std::string Signed(std::string file, std::uint32_t table = 64) {
+    file.append((8 - file.size() % 8) % 8, '\0');
+    file.replace(0x58 + 96 + 32, 8, U32(static_cast<std::uint32_t>(file.size())) + U32(table));
+    return file + std::string(table, '\x30');
+}
 
-// `image` followed by the files' data and a sound trailer, laid out as the
-// packing tool lays it out.
-inline std::string PackedImage(const std::string& image, const std::vector<FileData>& files) {
+// `image`, the files' data and a sound trailer, as the packing tool lays them out.
+inline std::string PackedImage(const std::string& image, const std::vector<std::pair<std::string, std::string>>& files) {
     std::string out = image;
     std::vector<RawEntry> entries;
-    for (const FileData& file : files) {
-        entries.push_back({static_cast<std::uint32_t>(out.size()), static_cast<std::uint32_t>(file.bytes.size()),
-                           file.name, static_cast<std::uint32_t>(file.name.size())});
-        out += file.bytes;
+    for (const auto& [name, bytes] : files) {
+        entries.push_back({static_cast<std::uint32_t>(out.size()), static_cast<std::uint32_t>(bytes.size()), name, static_cast<std::uint32_t>(name.size())});
+        out += bytes;
     }
     return out + RawTrailer(entries, static_cast<std::uint32_t>(entries.size()));
 }

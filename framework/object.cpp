@@ -1,0 +1,20 @@
+#include "framework/object.h"
+
+namespace kg {
+
+const CRuntimeClass CObject::classCObject = {"CObject", nullptr};
+
+const CRuntimeClass* CObject::GetRuntimeClass() const { return &classCObject; }
+
+bool CRuntimeClass::IsDerivedFrom(const CRuntimeClass* base) const {
+    for (const CRuntimeClass* cls = this; cls != nullptr; cls = cls->m_pBaseClass) {
+        if (cls == base) {
+            return true;
+        }
+    }
+    return false;
+}
+
+bool CObject::IsKindOf(const CRuntimeClass* cls) const { return GetRuntimeClass()->IsDerivedFrom(cls); }
+
+}  // namespace kg

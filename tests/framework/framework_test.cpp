@@ -1,0 +1,83 @@
+// The framework where the engine's tests do not reach it: text helpers at
+// their edges and in a double-byte code page (CTest runs Dbcs once more in
+// code page 932), and message maps.
+#include <gtest/gtest.h>
+
+#include <cstdlib>
+#ifdef _WIN32
+#include "framework/cmdtarget.h"
+#endif
+
+#include "framework/text.h"
+
+namespace kg {
+namespace {
+
+TEST(Text, EdgesOfTheHelpers) {
+    EXPECT_EQ("copy a%sb%d done, 50% of %s", FormatBounded("copy %s done, 50% of %s", {"a%sb%d"}, 1024));
+    EXPECT_EQ("Cannot", FormatBounded("Cannot open %s", {"file"}, 7));
+    char buffer[4] = "abc";
+    EXPECT_EQ("0 ", std::to_string(CopyBounded(buffer, 1, "xyz")) + " " + buffer);
+    EXPECT_EQ("10", std::to_string(EndsWithChar("a\\", '\\')) + std::to_string(EndsWithChar("", '\\')));
+    EXPECT_EQ(3u, FindLastChar("a\\b\\c", '\\'));
+    EXPECT_TRUE(EqualsNoCase("kESTRELgard", "Kestrelgard"));
+}
+
+#ifdef _WIN32
+TEST(Dbcs, TrailBytesAndWholeCharacters) {
+    if (::GetACP() != 932) {
+        ASSERT_EQ(nullptr, std::getenv("KG_EXPECT_CP932")) << "the locale gave code page " << ::GetACP();
+        GTEST_SKIP() << "code page " << ::GetACP() << " is not 932";
+    }
+    const std::string hyo = "\x95\x5C", a = "\x82\xA0";  // the first's trail byte is '\'
+    EXPECT_FALSE(EndsWithChar("C:\\" + hyo, '\\'));
+    EXPECT_TRUE(EndsWithChar("C:\\" + hyo + "\\", '\\'));
+    EXPECT_EQ(std::string::npos, FindLastChar(hyo, '\\'));
+    EXPECT_EQ("A" + a + "B", UpperCase("a" + a + "b"));
+    EXPECT_EQ(3u, FitLength("ab\x82", 10)) << "a broken lead byte at the end";
+    char buffer[4];
+    EXPECT_EQ(3u, CopyBounded(buffer, sizeof buffer, ("a" + a + a).c_str()));
+    EXPECT_EQ("a" + a, std::string(buffer));
+    EXPECT_EQ(1u, CopyBounded(buffer, 3, ("a" + a).c_str()));
+    EXPECT_EQ("x" + a, FormatBounded("x%s", {a + a}, 5));
+}
+// A command reaches the handler of the most derived class that has one.
+struct Base : CCmdTarget {
+    std::string calls;
+    void OnFirst() { calls += "base-first "; }
+    void OnBaseOnly() { calls += "base-only "; }
+    DECLARE_MESSAGE_MAP()
+};
+
+BEGIN_MESSAGE_MAP(Base, CCmdTarget)
+    ON_COMMAND(100, OnFirst)
+    ON_COMMAND(102, OnBaseOnly)
+END_MESSAGE_MAP()
+
+struct Derived : Base {
+    void OnFirst() { calls += "derived-first "; }
+    void OnSecond() { calls += "derived-second "; }
+    DECLARE_MESSAGE_MAP()
+};
+
+BEGIN_MESSAGE_MAP(Derived, Base)
+    ON_COMMAND(100, OnFirst)
+    ON_COMMAND(101, OnSecond)
+END_MESSAGE_MAP()
+
+TEST(MessageMap, CommandsReachTheMostDerivedHandler) {
+    Derived derived;
+    Base base;
+    for (const UINT id : {100, 101, 102, 0, 999}) {
+        derived.calls += derived.OnCmdMsg(id) ? "" : "none ";
+        base.calls += base.OnCmdMsg(id) ? "" : "none ";
+    }
+    EXPECT_EQ("derived-first derived-second base-only none none ", derived.calls);
+    EXPECT_EQ("base-first none base-only none none ", base.calls);
+    EXPECT_EQ(nullptr, base.FindEntry(WM_CREATE, 0, 0)) << "an entry found for a message nobody handles";
+}
+
+#endif
+
+}  // namespace
+}  // namespace kg
