@@ -6,7 +6,6 @@
 // objects kept out here is linked in again, and a library object that comes
 // back for another of its symbols fails the link with a second definition.
 #include <cstdlib>
-#include <exception>
 #include <new>
 #include <string>
 
@@ -21,26 +20,32 @@ void __verbose_terminate_handler() { std::abort(); }
 // The library reports misuse of its containers through these helpers, all in
 // one object that also brings every standard exception class and, with them,
 // a second, older string implementation (about 55 KB). The program catches
-// none of those exceptions: a length or position out of range is a fault in
-// the program, and it ends as an uncaught exception ends it. Allocation
-// failures still throw. All fifteen helpers of that object are here, so that
-// a new use of one never brings the object back.
+// none of those classes by name: a length or position out of range (a fault
+// of the program) is thrown as an exception of its own instead, which ends
+// where the program catches everything (a window procedure's boundary tells
+// of an internal error), as the library's would. Allocation failures throw
+// what the library throws. All fifteen helpers of that object are here, so
+// that a new use of one never brings the object back.
+namespace kg {
+struct StandardLibraryFault {};
+}  // namespace kg
+
 namespace std {
 void __throw_bad_alloc() { throw bad_alloc(); }
 void __throw_bad_array_new_length() { throw bad_array_new_length(); }
-void __throw_bad_exception() { terminate(); }
-void __throw_bad_cast() { terminate(); }
-void __throw_bad_typeid() { terminate(); }
-void __throw_logic_error(const char*) { terminate(); }
-void __throw_domain_error(const char*) { terminate(); }
-void __throw_invalid_argument(const char*) { terminate(); }
-void __throw_length_error(const char*) { terminate(); }
-void __throw_out_of_range(const char*) { terminate(); }
-void __throw_out_of_range_fmt(const char*, ...) { terminate(); }
-void __throw_runtime_error(const char*) { terminate(); }
-void __throw_range_error(const char*) { terminate(); }
-void __throw_overflow_error(const char*) { terminate(); }
-void __throw_underflow_error(const char*) { terminate(); }
+void __throw_bad_exception() { throw kg::StandardLibraryFault(); }
+void __throw_bad_cast() { throw kg::StandardLibraryFault(); }
+void __throw_bad_typeid() { throw kg::StandardLibraryFault(); }
+void __throw_logic_error(const char*) { throw kg::StandardLibraryFault(); }
+void __throw_domain_error(const char*) { throw kg::StandardLibraryFault(); }
+void __throw_invalid_argument(const char*) { throw kg::StandardLibraryFault(); }
+void __throw_length_error(const char*) { throw kg::StandardLibraryFault(); }
+void __throw_out_of_range(const char*) { throw kg::StandardLibraryFault(); }
+void __throw_out_of_range_fmt(const char*, ...) { throw kg::StandardLibraryFault(); }
+void __throw_runtime_error(const char*) { throw kg::StandardLibraryFault(); }
+void __throw_range_error(const char*) { throw kg::StandardLibraryFault(); }
+void __throw_overflow_error(const char*) { throw kg::StandardLibraryFault(); }
+void __throw_underflow_error(const char*) { throw kg::StandardLibraryFault(); }
 }  // namespace std
 
 // The library instantiates std::string in one object, every member at once.
