@@ -49,6 +49,7 @@ endfunction()
 
 add_subdirectory(framework)
 add_subdirectory(window)
+add_subdirectory(controls)
 add_subdirectory(payload)
 add_subdirectory(kgpack)
 add_subdirectory(app)

@@ -27,6 +27,8 @@ InstallerDialog::InstallerDialog(DriverInstaller* driverInstaller)
 
 InstallerDialog::~InstallerDialog() = default;
 
+void InstallerDialog::DoDataExchange(CDataExchange* dx) { DDX_Control(dx, IDC_HYPERLINK, hyperlink); }
+
 BOOL InstallerDialog::OnInitDialog() {
     CDialog::OnInitDialog();
 

@@ -6,6 +6,7 @@
 
 #include <initializer_list>
 
+#include "controls/static_hyperlink.h"
 #include "framework/dialog.h"
 
 namespace kg {
@@ -22,6 +23,8 @@ public:
     BOOL PreTranslateMessage(MSG* msg) override;
 
 protected:
+    // Binds the web-address line to the hyperlink.
+    void DoDataExchange(CDataExchange* dx) override;
     void OnSysCommand(UINT id, LPARAM lParam);
     void OnPaint();
     HCURSOR OnQueryDragIcon();
@@ -40,6 +43,7 @@ private:
     void KeepFocusEnabled();
     bool IsEnabledPushButton(HWND control) const;
 
+    CStaticHyperlink hyperlink;  // every property at the control's default
     HICON icon;
     DriverInstaller* installer;
 };

@@ -21,7 +21,18 @@
 //   sysmenu|icons|paint W     what the hook reads (pilot_hook.cpp)
 //   shot W|0 PATH             the window (0: the screen) as a BMP file
 //   message CODE              the system's text for an error code
+//   hover W ID                the mouse moved onto control ID's centre: the
+//                             cursor the program shows then
+//   press W ID                a mouse click on control ID's centre
+//   colours W ID              control ID's rectangle and its pure blue
+//                             (0000FF) and purple (800080) pixels on the screen
+//   tooltip W ID              the text of control ID's tool 1 and whether
+//                             its tooltip is showing (the hook reads them)
+//   settext W ID TEXT         control ID's text set from outside
+//   http [COMMAND]            COMMAND as the handler of http addresses;
+//                             without: no handler at all (HKCR\http removed)
 #include <windows.h>
+#include <shlwapi.h>
 
 #include <cstdio>
 #include <cstdlib>
@@ -329,6 +340,85 @@ std::string Message(DWORD code) {
     return "{\"text\": " + Quote(text) + "}";
 }
 
+HWND Control(HWND window, const std::string& id) { return GetDlgItem(window, std::atoi(id.c_str())); }
+
+// Sends the mouse events and waits until the program's thread has taken
+// `expected` mouse messages from its queue, so that what they caused has
+// happened; false when it has not within `ms` ms.
+bool SendMouse(std::vector<INPUT> events, LONG expected, DWORD ms) {
+    const LONG before = shared->mouseMessages;
+    SendInput(static_cast<UINT>(events.size()), events.data(), sizeof(INPUT));
+    return WaitFor(ms, [&] { return shared->mouseMessages - before >= expected; });
+}
+
+// Moves the mouse to `at` (and clicks there), as a person's hand does.
+std::string Mouse(HWND window, POINT at, bool click) {
+    const std::string ping = CallHook(window, Call::Ping);
+    if (ping != "{}") return ping;
+    SetForegroundWindow(window);
+    // A move to where the mouse is already brings no message: come from beside.
+    SendMouse({MouseEvent(MOUSEEVENTF_MOVE, {at.x - 1, at.y})}, 1, 300);
+    bool taken = SendMouse({MouseEvent(MOUSEEVENTF_MOVE, at)}, 1, 5000);
+    if (taken && click) {
+        // The button's release may never come: a box that the press opened
+        // disables the window under the mouse.
+        taken = SendMouse({MouseEvent(MOUSEEVENTF_LEFTDOWN, at), MouseEvent(MOUSEEVENTF_LEFTUP, at)}, 1, 5000);
+    }
+    DWORD_PTR result = 0;
+    SendMessageTimeoutA(window, WM_NULL, 0, 0, SMTO_NORMAL, 5000, &result);
+    return taken ? "{}" : "{\"error\": \"the program did not take the mouse messages\"}";
+}
+
+POINT Centre(HWND control) {
+    RECT rect = {};
+    GetWindowRect(control, &rect);
+    return {(rect.left + rect.right) / 2, (rect.top + rect.bottom) / 2};
+}
+
+std::string Hover(HWND window, HWND control) {
+    const std::string moved = Mouse(window, Centre(control), false);
+    return moved != "{}" ? moved : CallHook(window, Call::Cursor);
+}
+
+std::string Colours(HWND window, HWND control) {
+    const std::string painted = CallHook(window, Call::Update);  // a box that was over it may have just gone
+    if (painted != "{}") return painted;
+    RECT rect = {};
+    GetWindowRect(control, &rect);
+    const int width = rect.right - rect.left, height = rect.bottom - rect.top;
+    int blue = 0, purple = 0;
+    const HDC screen = GetDC(nullptr);
+    for (int y = 0; y < height; ++y) {
+        for (int x = 0; x < width; ++x) {
+            const COLORREF pixel = GetPixel(screen, rect.left + x, rect.top + y);
+            blue += pixel == RGB(0, 0, 255);
+            purple += pixel == RGB(128, 0, 128);
+        }
+    }
+    ReleaseDC(nullptr, screen);
+    MapWindowPoints(nullptr, window, reinterpret_cast<POINT*>(&rect), 2);
+    return "{\"rect\": [" + std::to_string(rect.left) + ", " + std::to_string(rect.top) + ", " +
+           std::to_string(rect.right) + ", " + std::to_string(rect.bottom) + "], \"blue\": " + std::to_string(blue) +
+           ", \"purple\": " + std::to_string(purple) + "}";
+}
+
+std::string HttpHandler(const std::string& command) {
+    if (command.empty()) {
+        return "{\"deleted\": " + std::to_string(SHDeleteKeyA(HKEY_CLASSES_ROOT, "http")) + "}";
+    }
+    HKEY key = nullptr;
+    LONG status = RegCreateKeyExA(HKEY_CLASSES_ROOT, "http\\shell\\open\\command", 0, nullptr, 0, KEY_SET_VALUE,
+                                  nullptr, &key, nullptr);
+    if (status == ERROR_SUCCESS) {
+        status = RegSetValueExA(key, nullptr, 0, REG_SZ, reinterpret_cast<const BYTE*>(command.c_str()),
+                                static_cast<DWORD>(command.size() + 1));
+        RegCloseKey(key);
+    }
+    // Wine's own handler answers by DDE first; without that the command runs.
+    SHDeleteKeyA(HKEY_CLASSES_ROOT, "http\\shell\\open\\ddeexec");
+    return "{\"set\": " + std::to_string(status) + "}";
+}
+
 std::string Run(const std::vector<std::string>& args) {
     const std::string& command = args[0];
     const auto arg = [&](std::size_t i) { return i < args.size() ? args[i] : std::string(); };
@@ -340,6 +430,7 @@ std::string Run(const std::vector<std::string>& args) {
         return "{\"hwnd\": " + (found ? Number(found) : "null") + "}";
     }
     if (command == "message") return Message(number(1));
+    if (command == "http") return HttpHandler(arg(1));
     const HWND window = ToWindow(arg(1));
     if (window == nullptr && command != "shot") return "{\"error\": " + Quote("no window " + arg(1)) + "}";
     if (command == "read") return Read(window);
@@ -354,6 +445,13 @@ std::string Run(const std::vector<std::string>& args) {
     if (command == "icons") return CallHook(window, Call::Icons);
     if (command == "paint") return CallHook(window, Call::Paint);
     if (command == "shot") return Shot(window, arg(2));
+    if (command == "hover") return Hover(window, Control(window, arg(2)));
+    if (command == "press") return Mouse(window, Centre(Control(window, arg(2))), true);
+    if (command == "colours") return Colours(window, Control(window, arg(2)));
+    if (command == "tooltip") return CallHook(Control(window, arg(2)), Call::Tooltip);
+    if (command == "settext") {
+        return std::string("{\"set\": ") + Bool(SetWindowTextA(Control(window, arg(2)), arg(3).c_str())) + "}";
+    }
     return "{\"error\": " + Quote("unknown command " + command) + "}";
 }
 

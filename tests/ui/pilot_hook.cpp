@@ -4,6 +4,7 @@
 // system menu and a window's icons can only be read in the window's own
 // process.
 #include <windows.h>
+#include <commctrl.h>
 
 #include <string>
 #include <vector>
@@ -159,6 +160,46 @@ std::string Paint(HWND window) {
            "], \"erased\": " + std::to_string(erased.size()) + ", \"drawn\": [" + calls + "]}";
 }
 
+// Which cursor the program shows now.
+std::string Cursor() {
+    const HCURSOR cursor = GetCursor();
+    const char* name = cursor == nullptr                                                           ? "none"
+                       : cursor == LoadCursorA(GetModuleHandleA(nullptr), MAKEINTRESOURCEA(23460)) ? "hand"
+                       : cursor == LoadCursorA(nullptr, IDC_ARROW)                                 ? "arrow"
+                                                                                                   : "other";
+    return std::string("{\"cursor\": ") + Quote(name) + "}";
+}
+
+// Tool 1 of `control` in a tooltip of its thread: its text and whether the
+// tooltip is showing.
+std::string Tooltip(HWND control) {
+    struct Search {
+        HWND control;
+        std::string reply;
+    } search = {control, "{\"error\": \"no tooltip has a tool for the control\"}"};
+    EnumThreadWindows(
+        GetCurrentThreadId(),
+        [](HWND window, LPARAM found) -> BOOL {
+            auto& search = *reinterpret_cast<Search*>(found);
+            char name[64] = "";
+            GetClassNameA(window, name, sizeof name);
+            char text[1024] = "";
+            TOOLINFOA tool = {};
+            tool.cbSize = TTTOOLINFOA_V1_SIZE;
+            tool.hwnd = search.control;
+            tool.uId = 1;
+            tool.lpszText = text;
+            if (lstrcmpiA(name, TOOLTIPS_CLASSA) != 0 ||
+                !SendMessageA(window, TTM_GETTOOLINFOA, 0, reinterpret_cast<LPARAM>(&tool))) {
+                return TRUE;
+            }
+            search.reply = "{\"text\": " + Quote(text) + ", \"showing\": " + Bool(IsWindowVisible(window)) + "}";
+            return FALSE;
+        },
+        reinterpret_cast<LPARAM>(&search));
+    return search.reply;
+}
+
 void Answer(Shared& call) {
     std::string reply = "{}";
     switch (call.call) {
@@ -170,6 +211,8 @@ void Answer(Shared& call) {
     case Call::SystemMenu: reply = SystemMenu(call.window); break;
     case Call::Icons: reply = Icons(call.window); break;
     case Call::Paint: reply = Paint(call.window); break;
+    case Call::Cursor: reply = Cursor(); break;
+    case Call::Tooltip: reply = Tooltip(call.window); break;
     }
     lstrcpynA(call.reply, reply.c_str(), sizeof call.reply);
     SetEvent(shared.replied_);
@@ -185,6 +228,9 @@ extern "C" __declspec(dllexport) LRESULT CALLBACK PilotHook(int code, WPARAM wPa
         case WM_KEYUP:
         case WM_SYSKEYDOWN:
         case WM_SYSKEYUP: InterlockedIncrement(&shared.view_->keyMessages); break;
+        case WM_MOUSEMOVE:
+        case WM_LBUTTONDOWN:
+        case WM_LBUTTONUP: InterlockedIncrement(&shared.view_->mouseMessages); break;
         default:
             if (msg->message == callMessage) {
                 Answer(*shared.view_);

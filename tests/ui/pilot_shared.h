@@ -14,11 +14,13 @@ constexpr char REPLY_EVENT[] = "kgpilot-reply";
 constexpr char CALL_MESSAGE[] = "kgpilot-call";
 
 // Ping: answered once every message posted before it is handled. Update:
-// paints the whole window again, frame and controls.
-enum class Call : LONG { Ping, Update, SystemMenu, Icons, Paint };
+// paints the whole window again, frame and controls. Cursor: the cursor
+// shown now. Tooltip: tool 1 of the control the call was posted to.
+enum class Call : LONG { Ping, Update, SystemMenu, Icons, Paint, Cursor, Tooltip };
 
 struct Shared {
     volatile LONG keyMessages;
+    volatile LONG mouseMessages;  // mouse moves and left-button messages taken
     Call call;
     HWND window;
     char reply[8192];  // one JSON object
