@@ -1,7 +1,8 @@
-"""Signs program files as a publisher would, with a throwaway certificate:
-openssl makes the certificate, osslsigncode signs and verifies.
-    signing.py FOLDER SOURCE TARGET   signs SOURCE into TARGET with a new
-                                      certificate kept in FOLDER"""
+"""Signs a packed installer as a publisher does, with a certificate that openssl
+makes for the build, and checks the signature with osslsigncode:
+    signing.py sign FOLDER INSTALLER SIGNED    the certificate and its key stay in FOLDER
+    signing.py check FOLDER SIGNED UNPACKED    the signature holds, and a changed first byte of
+                                               the payload (where UNPACKED ends) breaks it"""
 
 import pathlib
 import subprocess
@@ -9,36 +10,39 @@ import sys
 
 
 def run(*command):
-    return subprocess.run([str(part) for part in command], stdout=subprocess.PIPE, stderr=subprocess.STDOUT,
-                          stdin=subprocess.DEVNULL, text=True)
+    done = subprocess.run([str(part) for part in command], capture_output=True, text=True, stdin=subprocess.DEVNULL)
+    return done.returncode == 0, done.stdout + done.stderr
 
 
-class TestCertificate:
-    """A self-signed code-signing certificate and its key in `folder`."""
+def sign(folder, installer, signed):
+    folder = pathlib.Path(folder)
+    folder.mkdir(parents=True, exist_ok=True)
+    pathlib.Path(signed).unlink(missing_ok=True)
+    for step in (("openssl", "req", "-x509", "-newkey", "rsa:2048", "-nodes", "-days", "2", "-subj",
+                  "/CN=Kgsetup test publisher", "-keyout", folder / "key.pem", "-out", folder / "certificate.pem"),
+                 ("osslsigncode", "sign", "-certs", folder / "certificate.pem", "-key", folder / "key.pem",
+                  "-n", "Kgsetup", "-in", installer, "-out", signed)):
+        done, output = run(*step)
+        if not done:
+            return f"{step[0]}: {output}"
+    return None
 
-    def __init__(self, folder):
-        folder = pathlib.Path(folder)
-        folder.mkdir(parents=True, exist_ok=True)
-        self.certificate = folder / "test-certificate.pem"
-        self.key = folder / "test-key.pem"
-        made = run("openssl", "req", "-x509", "-newkey", "rsa:2048", "-nodes", "-days", "2",
-                   "-subj", "/CN=Kgsetup test publisher", "-keyout", self.key, "-out", self.certificate)
-        if made.returncode != 0:
-            raise AssertionError(f"openssl: {made.stdout}")
 
-    def sign(self, source, target):
-        pathlib.Path(target).unlink(missing_ok=True)
-        signed = run("osslsigncode", "sign", "-certs", self.certificate, "-key", self.key,
-                     "-n", "Kgsetup", "-in", source, "-out", target)
-        if signed.returncode != 0:
-            raise AssertionError(f"osslsigncode sign: {signed.stdout}")
-        return pathlib.Path(target)
+def check(folder, signed, unpacked):
+    def verifies(path):
+        return run("osslsigncode", "verify", "-CAfile", pathlib.Path(folder, "certificate.pem"), "-in", path)
 
-    def verifies(self, path):
-        """Whether the signature of `path` holds, checked against this certificate."""
-        return run("osslsigncode", "verify", "-CAfile", self.certificate, "-in", path).returncode == 0
+    holds, output = verifies(signed)
+    if not holds:
+        return f"the signed installer does not verify: {output}"
+    changed = bytearray(pathlib.Path(signed).read_bytes())
+    changed[pathlib.Path(unpacked).stat().st_size] ^= 1  # the payload's first byte
+    pathlib.Path(folder, "changed.exe").write_bytes(changed)
+    if verifies(pathlib.Path(folder, "changed.exe"))[0]:
+        return "the signature still holds with a byte of the payload changed"
+    print(f"{signed}: the signature holds and covers the payload")
+    return None
 
 
 if __name__ == "__main__":
-    folder, source, target = sys.argv[1:4]
-    TestCertificate(folder).sign(source, target)
+    sys.exit({"sign": sign, "check": check}[sys.argv[1]](*sys.argv[2:5]))
