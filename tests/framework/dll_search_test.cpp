@@ -5,53 +5,38 @@
 
 #include <windows.h>
 
-#include <string>
-
 #include "framework/dll_search.h"
 #include "tests/support/files.h"
 
 namespace kg {
 namespace {
 
-std::string ProgramFolder() {
-    char path[MAX_PATH];
-    const DWORD length = ::GetModuleFileNameA(nullptr, path, sizeof path);
-    const std::string program(path, length);
-    return program.substr(0, program.rfind('\\'));
-}
-
-TEST(DllSearch, LibrariesPlantedBesideTheProgramOrInTheCurrentFolderAreNotLoaded) {
+TEST(DllSearch, OnlyTheSystemFolderOnceRestricted) {
     const test::TempDir current;
-    char previous[MAX_PATH];
+    char previous[MAX_PATH], program[MAX_PATH];
     ::GetCurrentDirectoryA(sizeof previous, previous);
     ASSERT_TRUE(::SetCurrentDirectoryA(current.Str().c_str()));
-    const struct {
-        const char* where;
-        std::string folder;
-        const char* name;
-    } plants[] = {
-        {"beside the program", ProgramFolder(), "kgplanted-program.dll"},
-        {"in the current folder", current.Str(), "kgplanted-current.dll"},
+    const std::string beside(program, ::GetModuleFileNameA(nullptr, program, sizeof program));
+    // Where the library lies (none: a system library), its name, and whether it loads before and after the restriction.
+    const struct { const char* what; std::string path; const char* name; std::string loads; } rows[] = {
+        {"a library planted beside the program", beside.substr(0, beside.rfind('\\') + 1) + "kgplanted-program.dll", "kgplanted-program.dll", "10"},
+        {"a library planted in the current folder", current.Str("kgplanted-current.dll"), "kgplanted-current.dll", "10"},
+        {"a system library", "", "comctl32.dll", "11"},
     };
-    for (const auto& plant : plants) {
-        ASSERT_TRUE(::CopyFileA(KG_SAMPLE_DLL, (plant.folder + "\\" + plant.name).c_str(), FALSE)) << plant.where;
-        // Without the restriction the system does search there.
-        const HMODULE loaded = ::LoadLibraryA(plant.name);
-        EXPECT_NE(nullptr, loaded) << plant.where;
-        ::FreeLibrary(loaded);
+    std::string loads[std::size(rows)];
+    for (const bool restricted : {false, true}) {
+        if (restricted) RestrictDllSearch();
+        for (std::size_t i = 0; i < std::size(rows); ++i) {
+            if (!restricted && !rows[i].path.empty()) ::CopyFileA(KG_SAMPLE_DLL, rows[i].path.c_str(), FALSE);
+            const HMODULE module = ::LoadLibraryA(rows[i].name);
+            loads[i] += module != nullptr ? "1" : "0";
+            ::FreeLibrary(module);
+        }
     }
-
-    RestrictDllSearch();
-
-    for (const auto& plant : plants) {
-        const HMODULE loaded = ::LoadLibraryA(plant.name);
-        EXPECT_EQ(nullptr, loaded) << "a library planted " << plant.where << " is loaded";
-        ::FreeLibrary(loaded);
-        ::DeleteFileA((plant.folder + "\\" + plant.name).c_str());
+    for (std::size_t i = 0; i < std::size(rows); ++i) {
+        EXPECT_EQ(rows[i].loads, loads[i]) << rows[i].what << ": loaded (1) or not (0) before and after the restriction";
+        ::DeleteFileA(rows[i].path.c_str());
     }
-    const HMODULE system = ::LoadLibraryA("comctl32.dll");
-    EXPECT_NE(nullptr, system) << "a system library no longer loads";
-    ::FreeLibrary(system);
     ::SetCurrentDirectoryA(previous);
 }
 
