@@ -42,38 +42,29 @@ TEST(Dbcs, TrailBytesAndWholeCharacters) {
     EXPECT_EQ("x" + a, FormatBounded("x%s", {a + a}, 5));
 }
 // A command reaches the handler of the most derived class that has one.
+std::string calls;
 struct Base : CCmdTarget {
-    std::string calls;
     void OnFirst() { calls += "base-first "; }
     void OnBaseOnly() { calls += "base-only "; }
     DECLARE_MESSAGE_MAP()
 };
-
-BEGIN_MESSAGE_MAP(Base, CCmdTarget)
-    ON_COMMAND(100, OnFirst)
-    ON_COMMAND(102, OnBaseOnly)
-END_MESSAGE_MAP()
+BEGIN_MESSAGE_MAP(Base, CCmdTarget) ON_COMMAND(100, OnFirst) ON_COMMAND(102, OnBaseOnly) END_MESSAGE_MAP()
 
 struct Derived : Base {
     void OnFirst() { calls += "derived-first "; }
     void OnSecond() { calls += "derived-second "; }
     DECLARE_MESSAGE_MAP()
 };
-
-BEGIN_MESSAGE_MAP(Derived, Base)
-    ON_COMMAND(100, OnFirst)
-    ON_COMMAND(101, OnSecond)
-END_MESSAGE_MAP()
+BEGIN_MESSAGE_MAP(Derived, Base) ON_COMMAND(100, OnFirst) ON_COMMAND(101, OnSecond) END_MESSAGE_MAP()
 
 TEST(MessageMap, CommandsReachTheMostDerivedHandler) {
     Derived derived;
     Base base;
-    for (const UINT id : {100, 101, 102, 0, 999}) {
-        derived.calls += derived.OnCmdMsg(id) ? "" : "none ";
-        base.calls += base.OnCmdMsg(id) ? "" : "none ";
+    for (CCmdTarget* target : {static_cast<CCmdTarget*>(&derived), static_cast<CCmdTarget*>(&base)}) {
+        for (const UINT id : {100, 101, 102, 0, 999}) calls += target->OnCmdMsg(id) ? "" : "none ";
+        calls += "| ";
     }
-    EXPECT_EQ("derived-first derived-second base-only none none ", derived.calls);
-    EXPECT_EQ("base-first none base-only none none ", base.calls);
+    EXPECT_EQ("derived-first derived-second base-only none none | base-first none base-only none none | ", calls);
     EXPECT_EQ(nullptr, base.FindEntry(WM_CREATE, 0, 0)) << "an entry found for a message nobody handles";
 }
 
