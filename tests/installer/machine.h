@@ -59,18 +59,14 @@ inline void StopDriver(bool remove) {
     ADD_FAILURE() << "the driver does not " << (remove ? "go" : "stop");
 }
 
-// A security descriptor made from its SDDL text, e.g. "D:(A;;KR;;;WD)".
-class Sddl {
-public:
-    explicit Sddl(const char* text) { ::ConvertStringSecurityDescriptorToSecurityDescriptorA(text, SDDL_REVISION_1, &descriptor_, nullptr); }
-    ~Sddl() { ::LocalFree(descriptor_); }
-    Sddl(const Sddl&) = delete;
-    Sddl& operator=(const Sddl&) = delete;
-    PSECURITY_DESCRIPTOR Get() const { return descriptor_; }
-
-private:
-    PSECURITY_DESCRIPTOR descriptor_ = nullptr;
-};
+// Sets a DACL given as SDDL text, e.g. "D:(A;;KR;;;WD)", on a file, or on `key` when there is one.
+inline void SetDacl(const char* sddl, const std::string& file, HKEY key = nullptr) {
+    PSECURITY_DESCRIPTOR descriptor = nullptr;
+    ::ConvertStringSecurityDescriptorToSecurityDescriptorA(sddl, SDDL_REVISION_1, &descriptor, nullptr);
+    EXPECT_TRUE(key ? ::RegSetKeySecurity(key, DACL_SECURITY_INFORMATION, descriptor) == ERROR_SUCCESS
+                    : ::SetFileSecurityA(file.c_str(), DACL_SECURITY_INFORMATION, descriptor)) << sddl;
+    ::LocalFree(descriptor);
+}
 
 // Clean: nothing of the product. Planted: the same, and a kginst folder of
 // someone else's on the temporary directory, open to everyone, with a driver
@@ -87,7 +83,7 @@ inline void Prepare(Machine kind) {
     std::filesystem::remove_all(TempFolder());
     if (kind == Planted) {
         std::filesystem::create_directories(TempFolder() + "a\\b");
-        ::SetFileSecurityA(TempFolder().c_str(), DACL_SECURITY_INFORMATION, Sddl("D:(A;OICI;FA;;;WD)").Get());
+        SetDacl("D:(A;OICI;FA;;;WD)", TempFolder());
         WriteBytes(TempFolder() + DRIVER_FILE_NAME, "planted driver");
         WriteBytes(TempFolder() + "a\\b\\" + MESSAGE_FILE_NAME, "planted library");
     }
@@ -146,21 +142,14 @@ inline std::string State() {
 // Wine can make no real one.
 inline DWORD WINAPI ShowingLinks(LPCSTR path) {
     const std::string name(path);
-    const bool link = name.size() > 5 && name.compare(name.size() - 5, 5, "\\link") == 0;
-    return link ? FILE_ATTRIBUTE_DIRECTORY | FILE_ATTRIBUTE_REPARSE_POINT : ::GetFileAttributesA(path);
+    return name.size() > 5 && name.substr(name.size() - 5) == "\\link" ? FILE_ATTRIBUTE_DIRECTORY | FILE_ATTRIBUTE_REPARSE_POINT : ::GetFileAttributesA(path);
 }
 
 // A volume that keeps no security descriptors, as FAT.
-inline BOOL WINAPI FatVolume(LPCSTR, LPSTR, DWORD, LPDWORD, LPDWORD, LPDWORD flags, LPSTR, DWORD) {
-    *flags = FS_CASE_IS_PRESERVED;
-    return TRUE;
-}
+inline BOOL WINAPI FatVolume(LPCSTR, LPSTR, DWORD, LPDWORD, LPDWORD, LPDWORD flags, LPSTR, DWORD) { *flags = FS_CASE_IS_PRESERVED; return TRUE; }
 
-// What goes wrong in a row: a real condition of the machine ("driver in use",
-// "message file in use", "planted driver in use", "payload gone",
-// "registration read-only", "file named kginst", "planted link", "another
-// run" holding the temporary folder, "FAT volume"), else a fault injected
-// through the system table.
+// What goes wrong in a row: a real condition of the machine that the
+// constructor makes (by its name), else a fault injected through the system table.
 class Condition {
 public:
     explicit Condition(const Fault& fault) : injected_(fault) {
@@ -172,7 +161,7 @@ public:
         if (what == "registration read-only") {
             RegistryKey key;
             ::RegCreateKeyExA(HKEY_LOCAL_MACHINE, EVENTLOG_KEY.c_str(), 0, nullptr, 0, KEY_ALL_ACCESS, nullptr, key.Receive(), nullptr);
-            EXPECT_EQ(ERROR_SUCCESS, ::RegSetKeySecurity(key.Get(), DACL_SECURITY_INFORMATION, Sddl("D:P(A;;KR;;;WD)").Get()));
+            SetDacl("D:P(A;;KR;;;WD)", "", key.Get());
         }
         if (what == "file named kginst") WriteBytes(TempFolder().substr(0, TempFolder().size() - 1), "a file named kginst");
         if (what == "planted link") {
