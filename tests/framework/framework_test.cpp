@@ -1,11 +1,13 @@
 // The framework where the engine's tests do not reach it: text helpers at
 // their edges and in a double-byte code page (CTest runs Dbcs once more in
-// code page 932), and message maps.
+// code page 932), message maps, and the search for libraries.
 #include <gtest/gtest.h>
 
 #include <cstdlib>
 #ifdef _WIN32
 #include "framework/cmdtarget.h"
+#include "framework/dll_search.h"
+#include "tests/support/files.h"
 #endif
 
 #include "framework/text.h"
@@ -66,6 +68,33 @@ TEST(MessageMap, CommandsReachTheMostDerivedHandler) {
     }
     EXPECT_EQ("derived-first derived-second base-only none none | base-first none base-only none none | ", calls);
     EXPECT_EQ(nullptr, base.FindEntry(WM_CREATE, 0, 0)) << "an entry found for a message nobody handles";
+}
+
+// Once the search is restricted, a library loaded by name comes from the
+// system folder only. The restriction holds for the rest of this process, so
+// this test comes last.
+TEST(DllSearch, OnlyTheSystemFolderOnceRestricted) {
+    const test::TempDir current;
+    char previous[MAX_PATH], program[MAX_PATH];
+    ::GetCurrentDirectoryA(sizeof previous, previous);
+    ::SetCurrentDirectoryA(current.Str().c_str());
+    const std::string path(program, ::GetModuleFileNameA(nullptr, program, sizeof program));
+    const std::string beside = path.substr(0, path.rfind('\\') + 1) + "kgplanted-beside.dll", here = current.Str("kgplanted-here.dll");
+    for (const std::string& planted : {beside, here}) ::CopyFileA(KG_SAMPLE_DLL, planted.c_str(), FALSE);
+    std::string loaded;
+    for (const bool restricted : {false, true}) {
+        if (restricted) RestrictDllSearch();
+        loaded += restricted ? " | restricted, loaded:" : "loaded:";
+        for (const char* name : {"kgplanted-beside.dll", "kgplanted-here.dll", "comctl32.dll"}) {
+            const HMODULE module = ::LoadLibraryA(name);
+            loaded += module != nullptr ? std::string(" ") + name : "";
+            ::FreeLibrary(module);
+        }
+    }
+    EXPECT_EQ("loaded: kgplanted-beside.dll kgplanted-here.dll comctl32.dll | restricted, loaded: comctl32.dll", loaded)
+        << "libraries planted beside the program and in the current folder";
+    for (const std::string& planted : {beside, here}) ::DeleteFileA(planted.c_str());
+    ::SetCurrentDirectoryA(previous);
 }
 
 #endif
