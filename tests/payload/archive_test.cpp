@@ -46,7 +46,7 @@ TEST(Payload, WhatEachProgramFileExtracts) {
         many.push_back({"f" + std::to_string(i), std::string(1, static_cast<char>(i))});
     }
     for (const std::string name : {"..\\evil", "../evil", "C:evil", ".", "..", "a.", "a ", "", "CON", "nul.txt", "con.sys.txt", "com1",
-                                   "LPT9.log", "CON .txt", "a*b", "a?b", "a|b", "a<b", "a>b", "a\"b", "a\x01", "CONSOLE", "COM0", "LPT", "a b", " a", ".a"}) {
+                                   "LPT9.log", "CON .txt", "a*b", "a?b", "a|b", "a<b", "a>b", "a\"b", "a\x01", "CONSOLE", "COM0", "COMA", "LPT", "a b", " a", ".a"}) {
         names.push_back({name, name});
     }
     // Packed, then signed: an image that will get a certificate table. Its
@@ -61,7 +61,7 @@ TEST(Payload, WhatEachProgramFileExtracts) {
         {"data of every chunking", PackedImage(Pattern(64), chunks), PAYLOAD_OK, Files(chunks.begin(), chunks.end())},
         {"256 files", PackedImage(Pattern(16), many), PAYLOAD_OK, Files(many.begin(), many.end())},
         {"names that are not plain file names skipped", PackedImage(Pattern(16), names), PAYLOAD_OK,
-         {{" a", " a"}, {".a", ".a"}, {"a b", "a b"}, {"COM0", "COM0"}, {"CONSOLE", "CONSOLE"}, {"LPT", "LPT"}}},
+         {{" a", " a"}, {".a", ".a"}, {"a b", "a b"}, {"COM0", "COM0"}, {"COMA", "COMA"}, {"CONSOLE", "CONSOLE"}, {"LPT", "LPT"}}},
         {"a name ends at its zero byte", Pattern(32) + "xyz" + RawTrailer({{32, 3, std::string("a.txt\0z", 7), 7}}, 1), PAYLOAD_OK, {{"a.txt", "xyz"}}},
         {"one name twice: the first wins", PackedImage(image, {{"a", "first"}, {"a", "last"}}), PAYLOAD_OK, {{"a", "first"}}},
         {"image with payload", packed, PAYLOAD_OK, {{"a.txt", Pattern(300)}}},
