@@ -54,6 +54,7 @@ TEST(Payload, WhatEachProgramFileExtracts) {
     // zero bytes before the table, the most there can be.
     const std::string signable = test::MinimalImage(0x480, 0x80).substr(0, 0x400);
     const std::string aligned = PackedImage(signable, {{"a.txt", "1"}}), padded = PackedImage(signable, {{"a.txt", "12"}});
+    const std::string fourDirectories = test::MinimalImage(0x400, 0x80).replace(0x58 + 92, 4, std::string("\4\0\0\0", 4));
     const std::string data = Pattern(2000) + Pattern(100, 5);
     const auto bad = [&](std::vector<test::RawEntry> entries, std::uint32_t count) { return data + RawTrailer(entries, count); };
     const struct { const char* what; std::string file; int result; Files written; } rows[] = {
@@ -72,6 +73,7 @@ TEST(Payload, WhatEachProgramFileExtracts) {
         {"\"MZ\" and no program headers", "MZ" + std::string(100, '\0'), PAYLOAD_NO_MAGIC, {}},
         {"signed image alone", test::MinimalImage(0x400, 0x80), PAYLOAD_NO_MAGIC, {}},
         {"signed 64-bit image alone", test::MinimalImage(0x400, 0x80, true), PAYLOAD_NO_MAGIC, {}},
+        {"a certificate table beyond the 4 directories declared: bytes behind the image", fourDirectories, PAYLOAD_DAMAGED, {}},
         {"signed image cut into its signature", test::MinimalImage(0x400, 0x80).substr(0, 0x3F0), PAYLOAD_DAMAGED, {}},
         {"signed right behind the trailer", Signed(aligned), PAYLOAD_OK, {{"a.txt", "1"}}},
         {"signed after 7 bytes of alignment", Signed(padded), PAYLOAD_OK, {{"a.txt", "12"}}},
