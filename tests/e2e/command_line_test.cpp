@@ -1,6 +1,7 @@
 // Whole-program runs of the packed Kgsetup.exe, in turn on a clean machine:
 // only what a whole program shows, the bytes on standard output (a text-mode
 // stream: LF becomes CR LF), the full exit code and the temporary folder gone.
+// The usage runs read the payload too; the install is the signed installer's.
 #include <gtest/gtest.h>
 
 #include <windows.h>
@@ -55,7 +56,7 @@ TEST(CommandLine, RunsInTurnOnOneMachine) {
         {"usage asked behind another argument", KG_INSTALLER, "x -?", usage + "|exit 1"},
         {"no payload, any one-letter argument", KG_UNPACKED, "i", CopyFailed(ERROR_FILE_NOT_FOUND) + "|exit 1603"},
         {"damaged payload", dir.Str("damaged.exe"), "/i", "Error while extracting files" + CopyFailed(ERROR_FILE_NOT_FOUND) + "|exit 1603"},
-        {"install", KG_INSTALLER, "/i", "Kestrelgard has been successfully installed.|exit 0"},
+        {"install, signed after packing as a release is", KG_SIGNED, "/i", "Kestrelgard has been successfully installed.|exit 0"},
     };
     for (const auto& row : rows) {
         EXPECT_EQ(row.result, RunProgram(row.program, row.arguments)) << row.what;

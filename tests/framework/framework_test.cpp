@@ -1,11 +1,13 @@
 // The framework where the engine's tests do not reach it: text helpers at
 // their edges and in a double-byte code page (CTest runs Dbcs once more in
-// code page 932), and message maps.
+// code page 932), message maps, and the search for libraries.
 #include <gtest/gtest.h>
 
 #include <cstdlib>
 #ifdef _WIN32
 #include "framework/cmdtarget.h"
+#include "framework/dll_search.h"
+#include "tests/support/files.h"
 #endif
 
 #include "framework/text.h"
@@ -42,39 +44,57 @@ TEST(Dbcs, TrailBytesAndWholeCharacters) {
     EXPECT_EQ("x" + a, FormatBounded("x%s", {a + a}, 5));
 }
 // A command reaches the handler of the most derived class that has one.
+std::string calls;
 struct Base : CCmdTarget {
-    std::string calls;
     void OnFirst() { calls += "base-first "; }
     void OnBaseOnly() { calls += "base-only "; }
     DECLARE_MESSAGE_MAP()
 };
-
-BEGIN_MESSAGE_MAP(Base, CCmdTarget)
-    ON_COMMAND(100, OnFirst)
-    ON_COMMAND(102, OnBaseOnly)
-END_MESSAGE_MAP()
+BEGIN_MESSAGE_MAP(Base, CCmdTarget) ON_COMMAND(100, OnFirst) ON_COMMAND(102, OnBaseOnly) END_MESSAGE_MAP()
 
 struct Derived : Base {
     void OnFirst() { calls += "derived-first "; }
     void OnSecond() { calls += "derived-second "; }
     DECLARE_MESSAGE_MAP()
 };
-
-BEGIN_MESSAGE_MAP(Derived, Base)
-    ON_COMMAND(100, OnFirst)
-    ON_COMMAND(101, OnSecond)
-END_MESSAGE_MAP()
+BEGIN_MESSAGE_MAP(Derived, Base) ON_COMMAND(100, OnFirst) ON_COMMAND(101, OnSecond) END_MESSAGE_MAP()
 
 TEST(MessageMap, CommandsReachTheMostDerivedHandler) {
     Derived derived;
     Base base;
-    for (const UINT id : {100, 101, 102, 0, 999}) {
-        derived.calls += derived.OnCmdMsg(id) ? "" : "none ";
-        base.calls += base.OnCmdMsg(id) ? "" : "none ";
+    for (CCmdTarget* target : {static_cast<CCmdTarget*>(&derived), static_cast<CCmdTarget*>(&base)}) {
+        for (const UINT id : {100, 101, 102, 0, 999}) calls += target->OnCmdMsg(id) ? "" : "none ";
+        calls += "| ";
     }
-    EXPECT_EQ("derived-first derived-second base-only none none ", derived.calls);
-    EXPECT_EQ("base-first none base-only none none ", base.calls);
+    EXPECT_EQ("derived-first derived-second base-only none none | base-first none base-only none none | ", calls);
     EXPECT_EQ(nullptr, base.FindEntry(WM_CREATE, 0, 0)) << "an entry found for a message nobody handles";
+}
+
+// Once the search is restricted, a library loaded by name comes from the
+// system folder only. The restriction holds for the rest of this process, so
+// this test comes last.
+TEST(DllSearch, OnlyTheSystemFolderOnceRestricted) {
+    const test::TempDir current;
+    char previous[MAX_PATH], program[MAX_PATH];
+    ::GetCurrentDirectoryA(sizeof previous, previous);
+    ::SetCurrentDirectoryA(current.Str().c_str());
+    const std::string path(program, ::GetModuleFileNameA(nullptr, program, sizeof program));
+    const std::string beside = path.substr(0, path.rfind('\\') + 1) + "kgplanted-beside.dll", here = current.Str("kgplanted-here.dll");
+    for (const std::string& planted : {beside, here}) ::CopyFileA(KG_SAMPLE_DLL, planted.c_str(), FALSE);
+    std::string loaded;
+    for (const bool restricted : {false, true}) {
+        if (restricted) RestrictDllSearch();
+        loaded += restricted ? " | restricted, loaded:" : "loaded:";
+        for (const char* name : {"kgplanted-beside.dll", "kgplanted-here.dll", "comctl32.dll"}) {
+            const HMODULE module = ::LoadLibraryA(name);
+            loaded += module != nullptr ? std::string(" ") + name : "";
+            ::FreeLibrary(module);
+        }
+    }
+    EXPECT_EQ("loaded: kgplanted-beside.dll kgplanted-here.dll comctl32.dll | restricted, loaded: comctl32.dll", loaded)
+        << "libraries planted beside the program and in the current folder";
+    for (const std::string& planted : {beside, here}) ::DeleteFileA(planted.c_str());
+    ::SetCurrentDirectoryA(previous);
 }
 
 #endif

@@ -3,10 +3,13 @@
 #pragma once
 
 #include <windows.h>
+#include <sddl.h>
 
 #include <gtest/gtest.h>
 
 #include <filesystem>
+#include <memory>
+#include <optional>
 #include <string>
 
 #include "framework/handle.h"
@@ -56,10 +59,21 @@ inline void StopDriver(bool remove) {
     ADD_FAILURE() << "the driver does not " << (remove ? "go" : "stop");
 }
 
-// Clean: nothing of the product. Installed: the driver running, its files and
-// registration in place. Stopped: the same, the driver stopped.
+// Sets a DACL given as SDDL text, e.g. "D:(A;;KR;;;WD)", on a file, or on `key` when there is one.
+inline void SetDacl(const char* sddl, const std::string& file, HKEY key = nullptr) {
+    PSECURITY_DESCRIPTOR descriptor = nullptr;
+    ::ConvertStringSecurityDescriptorToSecurityDescriptorA(sddl, SDDL_REVISION_1, &descriptor, nullptr);
+    EXPECT_TRUE(key ? ::RegSetKeySecurity(key, DACL_SECURITY_INFORMATION, descriptor) == ERROR_SUCCESS
+                    : ::SetFileSecurityA(file.c_str(), DACL_SECURITY_INFORMATION, descriptor)) << sddl;
+    ::LocalFree(descriptor);
+}
+
+// Clean: nothing of the product. Planted: the same, and a kginst folder of
+// someone else's on the temporary directory, open to everyone, with a driver
+// of theirs in it and a library further down. Installed: the driver running,
+// its files and registration in place. Stopped: the same, the driver stopped.
 // MarkedForDeletion: uninstalled while running; it goes at the next restart.
-enum Machine { Clean, Installed, Stopped, MarkedForDeletion };
+enum Machine { Clean, Planted, Installed, Stopped, MarkedForDeletion };
 
 inline void Prepare(Machine kind) {
     StopDriver(true);
@@ -67,7 +81,13 @@ inline void Prepare(Machine kind) {
     ::DeleteFileA(InstalledMessageFile().c_str());
     ::RegDeleteKeyA(HKEY_LOCAL_MACHINE, EVENTLOG_KEY.c_str());
     std::filesystem::remove_all(TempFolder());
-    if (kind == Clean) return;
+    if (kind == Planted) {
+        std::filesystem::create_directories(TempFolder() + "a\\b");
+        SetDacl("D:(A;OICI;FA;;;WD)", TempFolder());
+        WriteBytes(TempFolder() + DRIVER_FILE_NAME, "planted driver");
+        WriteBytes(TempFolder() + "a\\b\\" + MESSAGE_FILE_NAME, "planted library");
+    }
+    if (kind == Clean || kind == Planted) return;
     DriverInstaller installer(TRUE);
     EXPECT_EQ("Kestrelgard has been successfully installed.", Told([&] { installer.Install(); }));
     if (kind == Stopped) StopDriver(false);
@@ -110,45 +130,55 @@ inline std::string RegistrationWord() {
 }
 
 // The service, the two installed files and the registration: "running new new
-// registered" after an install, "- - - -" on a clean machine.
+// registered" after an install, "- - - -" on a clean machine; and a temporary
+// folder left with the driver in it: "+temporary folder: driver new".
 inline std::string State() {
+    const std::string left = " +temporary folder: driver " + FileWord(TempFolder() + DRIVER_FILE_NAME, DRIVER_FILE_NAME);
     return ServiceWord() + " " + FileWord(InstalledDriver(), DRIVER_FILE_NAME) + " " + FileWord(InstalledMessageFile(), MESSAGE_FILE_NAME) +
-           " " + RegistrationWord() + (std::filesystem::exists(TempFolder()) ? " +temporary folder" : "");
+           " " + RegistrationWord() + (std::filesystem::exists(TempFolder()) ? left : "");
 }
 
-// What goes wrong in a row: a real condition of the machine ("driver in use",
-// "message file in use", "payload gone", "registration read-only", "stale
-// temporary folder"), else a fault injected through the system table.
+// A folder named "link" shows as a link (a junction) to a folder elsewhere:
+// Wine can make no real one.
+inline DWORD WINAPI ShowingLinks(LPCSTR path) {
+    const std::string name(path);
+    return name.size() > 5 && name.substr(name.size() - 5) == "\\link" ? FILE_ATTRIBUTE_DIRECTORY | FILE_ATTRIBUTE_REPARSE_POINT : ::GetFileAttributesA(path);
+}
+
+// A volume that keeps no security descriptors, as FAT.
+inline BOOL WINAPI FatVolume(LPCSTR, LPSTR, DWORD, LPDWORD, LPDWORD, LPDWORD flags, LPSTR, DWORD) { *flags = FS_CASE_IS_PRESERVED; return TRUE; }
+
+// What goes wrong in a row: a real condition of the machine that the
+// constructor makes (by its name), else a fault injected through the system table.
 class Condition {
 public:
     explicit Condition(const Fault& fault) : injected_(fault) {
         const std::string& what = fault.call;
-        if (what == "driver in use" || what == "message file in use") {
-            const std::string path = what == "driver in use" ? InstalledDriver() : InstalledMessageFile();
-            lock_.Reset(::CreateFileA(path.c_str(), GENERIC_WRITE, 0, nullptr, OPEN_ALWAYS, 0, nullptr));
-        }
+        const std::string lock = what == "driver in use" ? InstalledDriver() : what == "message file in use" ? InstalledMessageFile()
+                                 : what == "planted driver in use" ? TempFolder() + DRIVER_FILE_NAME : "";
+        if (!lock.empty()) lock_.Reset(::CreateFileA(lock.c_str(), GENERIC_WRITE, FILE_SHARE_READ, nullptr, OPEN_ALWAYS, 0, nullptr));
         if (what == "payload gone") ::DeleteFileA((TempFolder() + DRIVER_FILE_NAME).c_str());
-        if (what == "stale temporary folder") {
-            std::filesystem::create_directory(TempFolder());
-            WriteBytes(TempFolder() + DRIVER_FILE_NAME, "stale");
-            WriteBytes(TempFolder() + "left by someone", "");
-        }
         if (what == "registration read-only") {
-            using Convert = BOOL(WINAPI*)(LPCSTR, DWORD, PSECURITY_DESCRIPTOR*, PULONG);
-            const auto convert = reinterpret_cast<Convert>(reinterpret_cast<void*>(
-                ::GetProcAddress(::GetModuleHandleA("advapi32"), "ConvertStringSecurityDescriptorToSecurityDescriptorA")));
-            PSECURITY_DESCRIPTOR readOnly = nullptr;
             RegistryKey key;
-            convert("D:P(A;;KR;;;WD)", 1, &readOnly, nullptr);
             ::RegCreateKeyExA(HKEY_LOCAL_MACHINE, EVENTLOG_KEY.c_str(), 0, nullptr, 0, KEY_ALL_ACCESS, nullptr, key.Receive(), nullptr);
-            EXPECT_EQ(ERROR_SUCCESS, ::RegSetKeySecurity(key.Get(), DACL_SECURITY_INFORMATION, readOnly));
-            ::LocalFree(readOnly);
+            SetDacl("D:P(A;;KR;;;WD)", "", key.Get());
         }
+        if (what == "file named kginst") WriteBytes(TempFolder().substr(0, TempFolder().size() - 1), "a file named kginst");
+        if (what == "planted link") {
+            std::filesystem::create_directories(TempFolder() + "link");
+            WriteBytes(TempFolder() + "link\\keep.txt", "not the installer's");
+            links_.emplace(sys.GetFileAttributesA, &ShowingLinks);
+        }
+        if (what == "another run") firstRun_ = std::make_unique<DriverInstaller>(TRUE);
+        if (what == "FAT volume") fat_.emplace(sys.GetVolumeInformationA, &FatVolume);
     }
 
 private:
     Injected injected_;
     FileHandle lock_;
+    std::optional<ApiOverride<decltype(SystemApi::GetFileAttributesA)>> links_;
+    std::optional<ApiOverride<decltype(SystemApi::GetVolumeInformationA)>> fat_;
+    std::unique_ptr<DriverInstaller> firstRun_;
 };
 
 }  // namespace kg::test

@@ -18,11 +18,13 @@ using test::RawTrailer;
 
 TEST(Kgpack, CommandLines) {
     const test::TempDir dir;
+    // Packed, then signed: a certificate table of 64 bytes after 5 zero bytes of alignment.
+    const std::string signedFile = test::Signed(test::PackedImage(test::MinimalImage(0x480, 0x80).substr(0, 0x400), {{"a.txt", "1234"}}));
     const auto q = [&](const std::string& name) { return " '" + dir.Str(name) + "'"; };
     for (const auto& [name, bytes] : std::map<std::string, std::string>{
              {"Kgsetup.exe", Pattern(4096)}, {"kestgard.sys", Pattern(5000, 1)}, {"kestgard.dll", Pattern(3000, 2)},
              {"plain.exe", Pattern(100)}, {"CON", "device"}, {"damaged.exe", Pattern(100) + RawTrailer({{0, 5000, "a", 1}}, 1)},
-             {"escape.exe", Pattern(100) + RawTrailer({{0, 10, "..\\a", 4}}, 1)}, {"empty.exe", Pattern(100) + RawTrailer({}, 0)}}) {
+             {"escape.exe", Pattern(100) + RawTrailer({{0, 10, "..\\a", 4}}, 1)}, {"empty.exe", Pattern(100) + RawTrailer({}, 0)}, {"signed.exe", signedFile}}) {
         test::WriteBytes(dir.Str(name), bytes);
     }
     std::string many = "pack" + q("Kgsetup.exe");
@@ -38,6 +40,9 @@ TEST(Kgpack, CommandLines) {
         {"verify", "verify" + q("out.exe"), 0, "2 entries, sound"},
         {"pack in place", "pack" + q("plain.exe") + dll, 0, ""},
         {"pack a packed file", "pack" + q("plain.exe") + dll, 1, "already carries a payload"},
+        {"pack a signed file", "pack" + q("signed.exe") + dll, 1, "signed.exe: is signed, and packing would break its signature"},
+        {"list a signed file", "list" + q("signed.exe"), 0, "1 entries, trailer 31 bytes, signed: certificate table of 64 bytes at 1064\n"},
+        {"verify a signed file", "verify" + q("signed.exe"), 0, "1 entries, sound, signed\n"},
         {"a file missing", "pack" + installer + dll + q("absent.sys"), 1, "absent.sys"},
         {"a device name", "pack" + installer + q("CON"), 1, "not a plain file name"},
         {"one name twice", "pack" + installer + dll + dll, 1, "same name"},
@@ -64,9 +69,10 @@ TEST(Kgpack, CommandLines) {
         EXPECT_NE(std::string::npos, output.find(row.says)) << row.what << ": " << output;
     }
     EXPECT_EQ(Pattern(4096), test::ReadBytes(dir.Str("Kgsetup.exe"))) << "a refused pack changed the installer";
+    EXPECT_EQ(signedFile, test::ReadBytes(dir.Str("signed.exe"))) << "a refused pack broke the signature";
     EXPECT_EQ(Pattern(4096) + Pattern(5000, 1) + Pattern(3000, 2), test::ReadBytes(dir.Str("out.exe")).substr(0, 12096));
     EXPECT_EQ(12096u + 62, test::ReadBytes(dir.Str("out.exe")).size());
-    EXPECT_EQ(266u, dir.List().size()) << "a pack left a file behind";
+    EXPECT_EQ(267u, dir.List().size()) << "a pack left a file behind";
 }
 
 }  // namespace

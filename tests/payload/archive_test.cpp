@@ -46,14 +46,15 @@ TEST(Payload, WhatEachProgramFileExtracts) {
         many.push_back({"f" + std::to_string(i), std::string(1, static_cast<char>(i))});
     }
     for (const std::string name : {"..\\evil", "../evil", "C:evil", ".", "..", "a.", "a ", "", "CON", "nul.txt", "con.sys.txt", "com1",
-                                   "LPT9.log", "CON .txt", "a*b", "a?b", "a|b", "a<b", "a>b", "a\"b", "a\x01", "CONSOLE", "COM0", "LPT", "a b", " a", ".a"}) {
+                                   "LPT9.log", "CON .txt", "a*b", "a?b", "a|b", "a<b", "a>b", "a\"b", "a\x01", "CONSOLE", "COM0", "COMA", "LPT", "a b", " a", ".a"}) {
         names.push_back({name, name});
     }
     // Packed, then signed: an image that will get a certificate table. Its
-    // trailer ends on an 8-byte boundary with 1 byte of data; 4 bytes need 5
-    // zero bytes before the table.
+    // trailer ends on an 8-byte boundary with 1 byte of data; 2 bytes need 7
+    // zero bytes before the table, the most there can be.
     const std::string signable = test::MinimalImage(0x480, 0x80).substr(0, 0x400);
-    const std::string aligned = PackedImage(signable, {{"a.txt", "1"}}), padded = PackedImage(signable, {{"a.txt", "1234"}});
+    const std::string aligned = PackedImage(signable, {{"a.txt", "1"}}), padded = PackedImage(signable, {{"a.txt", "12"}});
+    const std::string fourDirectories = test::MinimalImage(0x400, 0x80).replace(0x58 + 92, 4, std::string("\4\0\0\0", 4));
     const std::string data = Pattern(2000) + Pattern(100, 5);
     const auto bad = [&](std::vector<test::RawEntry> entries, std::uint32_t count) { return data + RawTrailer(entries, count); };
     const struct { const char* what; std::string file; int result; Files written; } rows[] = {
@@ -61,7 +62,7 @@ TEST(Payload, WhatEachProgramFileExtracts) {
         {"data of every chunking", PackedImage(Pattern(64), chunks), PAYLOAD_OK, Files(chunks.begin(), chunks.end())},
         {"256 files", PackedImage(Pattern(16), many), PAYLOAD_OK, Files(many.begin(), many.end())},
         {"names that are not plain file names skipped", PackedImage(Pattern(16), names), PAYLOAD_OK,
-         {{" a", " a"}, {".a", ".a"}, {"a b", "a b"}, {"COM0", "COM0"}, {"CONSOLE", "CONSOLE"}, {"LPT", "LPT"}}},
+         {{" a", " a"}, {".a", ".a"}, {"a b", "a b"}, {"COM0", "COM0"}, {"COMA", "COMA"}, {"CONSOLE", "CONSOLE"}, {"LPT", "LPT"}}},
         {"a name ends at its zero byte", Pattern(32) + "xyz" + RawTrailer({{32, 3, std::string("a.txt\0z", 7), 7}}, 1), PAYLOAD_OK, {{"a.txt", "xyz"}}},
         {"one name twice: the first wins", PackedImage(image, {{"a", "first"}, {"a", "last"}}), PAYLOAD_OK, {{"a", "first"}}},
         {"image with payload", packed, PAYLOAD_OK, {{"a.txt", Pattern(300)}}},
@@ -72,10 +73,11 @@ TEST(Payload, WhatEachProgramFileExtracts) {
         {"\"MZ\" and no program headers", "MZ" + std::string(100, '\0'), PAYLOAD_NO_MAGIC, {}},
         {"signed image alone", test::MinimalImage(0x400, 0x80), PAYLOAD_NO_MAGIC, {}},
         {"signed 64-bit image alone", test::MinimalImage(0x400, 0x80, true), PAYLOAD_NO_MAGIC, {}},
+        {"a certificate table beyond the 4 directories declared: bytes behind the image", fourDirectories, PAYLOAD_DAMAGED, {}},
         {"signed image cut into its signature", test::MinimalImage(0x400, 0x80).substr(0, 0x3F0), PAYLOAD_DAMAGED, {}},
         {"signed right behind the trailer", Signed(aligned), PAYLOAD_OK, {{"a.txt", "1"}}},
-        {"signed after 5 bytes of alignment", Signed(padded), PAYLOAD_OK, {{"a.txt", "1234"}}},
-        {"signed with a large table", Signed(padded, 5000), PAYLOAD_OK, {{"a.txt", "1234"}}},
+        {"signed after 7 bytes of alignment", Signed(padded), PAYLOAD_OK, {{"a.txt", "12"}}},
+        {"signed with a large table", Signed(padded, 5000), PAYLOAD_OK, {{"a.txt", "12"}}},
         {"signed, its payload cut by a byte", Signed(padded.substr(0, padded.size() - 1)), PAYLOAD_DAMAGED, {}},
         {"signed, a byte behind the table", Signed(padded) + "x", PAYLOAD_DAMAGED, {}},
         {"signed, a payload appended behind the table", PackedImage(test::MinimalImage(0x400, 0x80), {{"a.txt", "1"}}), PAYLOAD_DAMAGED, {}},

@@ -73,7 +73,7 @@ public:
             KG_HOOK(CreateFileA), KG_HOOK(ReadFile), KG_HOOK(WriteFile), KG_HOOK(CreateDirectoryA), KG_HOOK(RemoveDirectoryA),
             KG_HOOK(FindFirstFileA), KG_HOOK(GetDriveTypeA), KG_HOOK(OpenSCManagerA), KG_HOOK(EnumServicesStatusA),
             KG_HOOK(CreateServiceA), KG_HOOK(OpenServiceA), KG_HOOK(StartServiceA), KG_HOOK(DeleteService), KG_HOOK(RegSetValueExA),
-            KG_HOOK(OpenProcessToken)};
+            KG_HOOK(OpenProcessToken), KG_HOOK(GetVolumeInformationA)};
 #undef KG_HOOK
         for (const auto& hook : hooks) {
             if (fault.call == hook.name) {
