@@ -1,6 +1,6 @@
-// The modal dialog: the order in which a message taken from the queue is
-// offered, the owner's state during and after the run, how a run ends, and
-// the data exchange.
+// The modal dialog: what ends a run and what it returns, the order in which
+// a key is offered before the dialog manager, the data exchange, the owner
+// during and after the run, and where the dialog opens.
 #include <gtest/gtest.h>
 
 #include <cstdlib>
@@ -16,33 +16,25 @@ namespace {
 
 using test::TopWindow;
 
-// Counts its subclassings and logs the keys it is offered before dispatch;
-// `eatKeys` makes it keep them.
-class LoggingStatic : public CStatic {
+// Logs the keys it is offered before dispatch; `eatKeys` makes it keep them.
+class KeyLog : public CStatic {
 public:
     std::string* log = nullptr;
     BOOL eatKeys = FALSE;
-    int subclassed = 0;
-
-    void PreSubclassWindow() override { ++subclassed; }
     BOOL PreTranslateMessage(MSG* msg) override {
-        if (msg->message == WM_KEYDOWN) {
-            *log += "label ";
-        }
-        return msg->message == WM_KEYDOWN && eatKeys ? TRUE : CStatic::PreTranslateMessage(msg);
+        if (msg->message != WM_KEYDOWN) return CStatic::PreTranslateMessage(msg);
+        *log += "label ";
+        return eatKeys;
     }
 };
 
+// The test template's dialog: `onInit` runs as it opens (before the data
+// exchange binds the label), `onDestroy` as it goes; WM_APP ends it with wParam.
 class TestDialog : public CDialog {
 public:
-    explicit TestDialog(CWnd* parent = nullptr, UINT templateId = IDD_TEST) : CDialog(templateId, parent) {
-        label.log = &log;
-    }
-
-    std::function<void(TestDialog&)> beforeInit;  // before the data exchange
-    std::function<void(TestDialog&)> onInit;      // after it
-    std::function<void(TestDialog&)> onDestroy;
-    LoggingStatic label;
+    explicit TestDialog(UINT templateId = IDD_TEST, CWnd* parent = nullptr) : CDialog(templateId, parent) { label.log = &log; }
+    std::function<void(TestDialog&)> onInit = [](TestDialog&) {}, onDestroy = [](TestDialog&) {};
+    KeyLog label;
     int labelId = IDC_LABEL;
     std::string log;
     BOOL eatKeys = FALSE;
@@ -50,25 +42,16 @@ public:
 protected:
     void DoDataExchange(CDataExchange* dx) override { DDX_Control(dx, labelId, label); }
     BOOL OnInitDialog() override {
-        if (beforeInit) {
-            beforeInit(*this);
-        }
-        CDialog::OnInitDialog();
-        if (onInit) {
-            onInit(*this);
-        }
-        return TRUE;
+        onInit(*this);
+        return CDialog::OnInitDialog();
     }
     BOOL PreTranslateMessage(MSG* msg) override {
-        if (msg->message == WM_KEYDOWN) {
-            log += "dialog ";
-        }
-        return msg->message == WM_KEYDOWN && eatKeys ? TRUE : CDialog::PreTranslateMessage(msg);
+        if (msg->message != WM_KEYDOWN) return CDialog::PreTranslateMessage(msg);
+        log += "dialog ";
+        return eatKeys;
     }
     void OnDestroy() {
-        if (onDestroy) {
-            onDestroy(*this);
-        }
+        onDestroy(*this);
         CDialog::OnDestroy();
     }
     LRESULT OnEnd(WPARAM result, LPARAM) {
@@ -83,70 +66,9 @@ BEGIN_MESSAGE_MAP(TestDialog, CDialog)
     ON_MESSAGE(WM_APP, OnEnd)
 END_MESSAGE_MAP()
 
-constexpr int LATER = 42;
-
-TEST(ModalLoop, KeysGoToPreTranslateFromTheControlUpBeforeTheDialogManager) {
-    const struct {
-        const char* what;
-        BOOL labelEats;
-        BOOL dialogEats;
-        const char* offered;
-        INT_PTR result;  // Escape reaching IsDialogMessage cancels
-    } rows[] = {
-        {"nobody keeps it", FALSE, FALSE, "label dialog ", IDCANCEL},
-        {"the control keeps it", TRUE, FALSE, "label ", LATER},
-        {"the dialog keeps it", FALSE, TRUE, "label dialog ", LATER},
-    };
-    for (const auto& row : rows) {
-        TestDialog dialog;
-        dialog.label.eatKeys = row.labelEats;
-        dialog.eatKeys = row.dialogEats;
-        dialog.onInit = [](TestDialog& d) {
-            ::PostMessageA(d.label, WM_KEYDOWN, VK_ESCAPE, 0);
-            ::PostMessageA(d, WM_APP, LATER, 0);
-        };
-        EXPECT_EQ(row.result, dialog.DoModal()) << row.what;
-        EXPECT_EQ(row.offered, dialog.log) << row.what;
-    }
-}
-
-TEST(ModalLoop, TheOwnerIsDisabledForTheRunAndEnabledBeforeTheDialogGoes) {
-    enum Owner { MAIN_WINDOW, PARENT, DIALOG_IS_MAIN, DISABLED_MAIN };
-    const struct {
-        const char* what;
-        Owner owner;
-        const char* seen;  // owner and its state during the run, its state as the dialog goes
-        bool enabledAfter;
-    } rows[] = {
-        {"no parent: the main window", MAIN_WINDOW, "owned disabled enabled", true},
-        {"the parent given", PARENT, "owned disabled enabled", true},
-        {"the dialog is the main window", DIALOG_IS_MAIN, "unowned enabled enabled", true},
-        {"an owner disabled before", DISABLED_MAIN, "owned disabled disabled", false},
-    };
-    for (const auto& row : rows) {
-        TopWindow top;
-        TestDialog dialog(row.owner == PARENT ? &top : nullptr);
-        CWnd* const mainWnd[] = {&top, nullptr, &dialog, &top};
-        test::App().m_pMainWnd = mainWnd[row.owner];
-        top.EnableWindow(row.owner != DISABLED_MAIN);
-        std::string seen;
-        dialog.onInit = [&](TestDialog& d) {
-            seen += ::GetWindow(d, GW_OWNER) == top.m_hWnd ? "owned " : "unowned ";
-            seen += top.IsWindowEnabled() ? "enabled " : "disabled ";
-            d.PostMessage(WM_COMMAND, IDCANCEL);
-        };
-        dialog.onDestroy = [&](TestDialog&) { seen += top.IsWindowEnabled() ? "enabled" : "disabled"; };
-        EXPECT_EQ(IDCANCEL, dialog.DoModal()) << row.what;
-        EXPECT_EQ(row.seen, seen) << row.what;
-        EXPECT_EQ(row.enabledAfter, top.IsWindowEnabled() != FALSE) << row.what;
-        EXPECT_NE(static_cast<CWnd*>(&dialog), test::App().m_pMainWnd) << row.what << ": main window left dangling";
-        test::App().m_pMainWnd = nullptr;
-    }
-}
-
 // Ends the idle dialog with 5 by a message sent from another thread, as
-// another program would: nothing is posted, yet the loop must wake up. A loop
-// that slept on would end only with the 6 posted later.
+// another program would: nothing is posted, yet the loop must wake up (a
+// loop that slept on would end only with the 6 posted later).
 DWORD WINAPI EndFromElsewhere(LPVOID dialog) {
     ::Sleep(300);
     ::SendMessageA(static_cast<HWND>(dialog), WM_APP, 5, 0);
@@ -155,93 +77,91 @@ DWORD WINAPI EndFromElsewhere(LPVOID dialog) {
     return 0;
 }
 
-TEST(ModalLoop, EndsWithTheResultOfHowItWasEnded) {
-    const struct {
-        const char* what;
-        std::function<void(TestDialog&)> end;
-        INT_PTR result;
-    } rows[] = {
-        {"OK", [](TestDialog& d) { d.PostMessage(WM_COMMAND, IDOK); }, IDOK},
-        {"Cancel", [](TestDialog& d) { d.PostMessage(WM_COMMAND, IDCANCEL); }, IDCANCEL},
-        {"close box", [](TestDialog& d) { d.PostMessage(WM_CLOSE); }, IDCANCEL},
-        {"Escape", [](TestDialog& d) { ::PostMessageA(d.label, WM_KEYDOWN, VK_ESCAPE, 0); }, IDCANCEL},
-        {"ended at once", [](TestDialog& d) { d.EndDialog(7); }, 7},
-        {"sent from another thread",
-         [](TestDialog& d) { ::CloseHandle(::CreateThread(nullptr, 0, EndFromElsewhere, d.m_hWnd, 0, nullptr)); }, 5},
-        {"quit (last: it stays posted)", [](TestDialog&) { ::PostQuitMessage(3); }, -1},
+TEST(ModalLoop, WhatEndsTheRunAndWhoIsOfferedAKeyFirst) {
+    using Run = std::function<void(TestDialog&)>;
+    constexpr int LATER = 42;
+    // Escape on the label, then WM_APP ending the run with LATER unless the Escape cancelled it.
+    const Run escape = [](TestDialog& d) {
+        ::PostMessageA(::GetDlgItem(d, IDC_LABEL), WM_KEYDOWN, VK_ESCAPE, 0);
+        d.PostMessage(WM_APP, LATER);
+    };
+    // run: what happens as the dialog opens; then what DoModal returns, to whom the key was offered, the box told
+    const struct { const char* what; UINT templateId; Run run; INT_PTR result; const char *offered, *told; } rows[] = {
+        {"OK", IDD_TEST, [](TestDialog& d) { d.PostMessage(WM_COMMAND, IDOK); }, IDOK, "", ""},
+        {"Cancel", IDD_TEST, [](TestDialog& d) { d.PostMessage(WM_COMMAND, IDCANCEL); }, IDCANCEL, "", ""},
+        {"close box", IDD_TEST, [](TestDialog& d) { d.PostMessage(WM_CLOSE); }, IDCANCEL, "", ""},
+        {"Escape, kept by nobody", IDD_TEST, escape, IDCANCEL, "label dialog ", ""},
+        {"Escape, kept by the control", IDD_TEST, [&](TestDialog& d) { d.label.eatKeys = TRUE; escape(d); }, LATER, "label ", ""},
+        {"Escape, kept by the dialog", IDD_TEST, [&](TestDialog& d) { d.eatKeys = TRUE; escape(d); }, LATER, "label dialog ", ""},
+        {"ended at once", IDD_TEST, [](TestDialog& d) { d.EndDialog(7); }, 7, "", ""},
+        {"ended from another thread", IDD_TEST, [](TestDialog& d) { ::CloseHandle(::CreateThread(nullptr, 0, EndFromElsewhere, d.m_hWnd, 0, nullptr)); }, 5, "", ""},
+        {"exchanged again", IDD_TEST, [](TestDialog& d) { d.EndDialog(IDOK); d.UpdateData(FALSE); d.UpdateData(TRUE); }, IDOK, "", ""},
+        {"no such control", IDD_TEST, [](TestDialog& d) { d.labelId = 77; d.PostMessage(WM_APP, LATER); }, LATER, "", "A required resource was unavailable."},
+        {"no such template", 999, nullptr, -1, "", "The window could not be opened."},
+        {"quit (last: it stays posted)", IDD_TEST, [](TestDialog&) { ::PostQuitMessage(3); }, -1, "", ""},
     };
     for (const auto& row : rows) {
-        TestDialog dialog;
-        dialog.onInit = row.end;
+        const test::MessageBoxRecorder boxes;
+        TestDialog dialog(row.templateId);
+        dialog.onInit = row.run;
         EXPECT_EQ(row.result, dialog.DoModal()) << row.what;
+        EXPECT_EQ(row.offered, dialog.log) << row.what;
+        EXPECT_EQ(row.told, boxes.Boxes().empty() ? "" : boxes.Boxes().back().text) << row.what;
         EXPECT_EQ(nullptr, dialog.m_hWnd) << row.what << ": the window outlived DoModal";
     }
     MSG quit;
-    EXPECT_TRUE(::PeekMessageA(&quit, nullptr, WM_QUIT, WM_QUIT, PM_REMOVE)) << "WM_QUIT is posted again";
+    EXPECT_TRUE(::PeekMessageA(&quit, nullptr, WM_QUIT, WM_QUIT, PM_REMOVE)) << "WM_QUIT was not posted again";
 }
 
-TEST(ModalLoop, OpensCentredOverItsOwnerUnlessOnInitDialogPlacedIt) {
-    const struct {
-        const char* what;
-        bool owned;
-        bool placed;
-    } rows[] = {
-        {"over its owner", true, false},
-        {"on the work area without one", false, false},
-        {"where OnInitDialog put it", true, true},
+// Where the dialog is: centred over the owner, centred on the work area, or at its top left corner.
+std::string Where(const RECT& r) {
+    RECT work;
+    ::SystemParametersInfoA(SPI_GETWORKAREA, 0, &work, 0);
+    auto centredOn = [&](int x, int y) { return std::abs((r.left + r.right) / 2 - x) <= 1 && std::abs((r.top + r.bottom) / 2 - y) <= 1; };
+    return centredOn(400, 250) ? "over the owner" : centredOn((work.left + work.right) / 2, (work.top + work.bottom) / 2) ? "on the work area" : "at " + std::to_string(r.left) + "," + std::to_string(r.top);
+}
+
+TEST(ModalLoop, TheOwnerIsDisabledForTheRunAndTheDialogOpensCentredOverIt) {
+    enum Owner { MAIN_WINDOW, PARENT, CHILD, DIALOG_IS_MAIN, DISABLED, MINIMISED };
+    // placed: OnInitDialog moves the dialog to 5,6; seen: whether the top window owns the dialog, its state during the
+    // run and as the dialog goes; where: the dialog's place (the owner is centred at 400,250)
+    const struct { const char* what; Owner owner; bool placed; const char *seen, *where; } rows[] = {
+        {"no parent: the main window", MAIN_WINDOW, false, "owned disabled enabled", "over the owner"},
+        {"the parent given", PARENT, false, "owned disabled enabled", "over the owner"},
+        {"a child given: its top-level window", CHILD, false, "owned disabled enabled", "over the owner"},
+        {"the dialog is the main window", DIALOG_IS_MAIN, false, "unowned enabled enabled", "on the work area"},
+        {"an owner disabled before", DISABLED, false, "owned disabled disabled", "over the owner"},
+        {"a minimised owner", MINIMISED, false, "owned disabled enabled", "on the work area"},
+        {"placed by OnInitDialog", PARENT, true, "owned disabled enabled", "at 5,6"},
     };
     for (const auto& row : rows) {
         TopWindow top;
         top.SetWindowPos(nullptr, 300, 200, 200, 100, SWP_NOZORDER);
-        TestDialog dialog(row.owned ? &top : nullptr);
+        CStatic child;
+        ASSERT_TRUE(child.Create("", WS_VISIBLE, {0, 0, 9, 9}, &top));
+        CWnd* const parent[] = {nullptr, &top, &child, nullptr, nullptr, nullptr};
+        TestDialog dialog(IDD_TEST, parent[row.owner]);
+        CWnd* const mainWnd[] = {&top, nullptr, nullptr, &dialog, &top, &top};
+        test::App().m_pMainWnd = mainWnd[row.owner];
+        top.EnableWindow(row.owner != DISABLED);
+        top.ShowWindow(row.owner == MINIMISED ? SW_MINIMIZE : SW_SHOWNA);
+        std::string seen;
         dialog.onInit = [&](TestDialog& d) {
-            if (row.placed) {
-                d.SetWindowPos(nullptr, 5, 6, 0, 0, SWP_NOSIZE | SWP_NOZORDER);
-            }
+            seen += ::GetWindow(d, GW_OWNER) == top.m_hWnd ? "owned " : "unowned ";
+            seen += top.IsWindowEnabled() ? "enabled " : "disabled ";
+            if (row.placed) d.SetWindowPos(nullptr, 5, 6, 0, 0, SWP_NOSIZE | SWP_NOZORDER);
             d.PostMessage(WM_COMMAND, IDCANCEL);
         };
-        RECT seen{};
-        dialog.onDestroy = [&](TestDialog& d) { d.GetWindowRect(&seen); };
-        dialog.DoModal();
-        RECT over{};
-        if (row.owned) {
-            top.GetWindowRect(&over);
-        } else {
-            ::SystemParametersInfoA(SPI_GETWORKAREA, 0, &over, 0);
-        }
-        const POINT centre = {(seen.left + seen.right) / 2, (seen.top + seen.bottom) / 2};
-        const POINT wanted = {(over.left + over.right) / 2, (over.top + over.bottom) / 2};
-        if (row.placed) {
-            EXPECT_TRUE(seen.left == 5 && seen.top == 6) << row.what << ": moved to " << seen.left << "," << seen.top;
-        } else {
-            EXPECT_TRUE(std::abs(centre.x - wanted.x) <= 1 && std::abs(centre.y - wanted.y) <= 1)
-                << row.what << ": centred at " << centre.x << "," << centre.y << ", not " << wanted.x << "," << wanted.y;
-        }
+        RECT placed{};
+        dialog.onDestroy = [&](TestDialog& d) {
+            seen += top.IsWindowEnabled() ? "enabled" : "disabled";
+            d.GetWindowRect(&placed);
+        };
+        EXPECT_EQ(IDCANCEL, dialog.DoModal()) << row.what;
+        EXPECT_EQ(row.seen, seen) << row.what;
+        EXPECT_EQ(row.where, Where(placed)) << row.what;
+        test::App().m_pMainWnd = nullptr;
     }
-}
-
-TEST(ModalLoop, FailuresToOpenAndToBindAreTold) {
-    const test::MessageBoxRecorder boxes;
-    TestDialog missing(nullptr, 999);
-    EXPECT_EQ(-1, missing.DoModal());
-    TestDialog unbound;
-    unbound.labelId = 77;
-    unbound.beforeInit = [](TestDialog& d) { d.PostMessage(WM_APP, LATER); };
-    EXPECT_EQ(LATER, unbound.DoModal()) << "the dialog runs on after a failed exchange";
-    ASSERT_EQ(2u, boxes.Boxes().size());
-    EXPECT_EQ("The window could not be opened.", boxes.Boxes()[0].text);
-    EXPECT_EQ("A required resource was unavailable.", boxes.Boxes()[1].text);
-}
-
-TEST(DataExchange, AControlIsSubclassedOnce) {
-    TestDialog dialog;
-    dialog.onInit = [](TestDialog& d) {
-        d.UpdateData(FALSE);
-        d.UpdateData(TRUE);
-        d.EndDialog(IDOK);
-    };
-    dialog.DoModal();
-    EXPECT_EQ(1, dialog.label.subclassed);
 }
 
 }  // namespace

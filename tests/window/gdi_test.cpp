@@ -1,11 +1,10 @@
-// Drawing and tooltip helpers: the selection guard, the brush that cannot be
+// Drawing and tooltip helpers: the selection guard, a font that cannot be
 // made, and the tool records that NT 4's common controls accept.
 #include <gtest/gtest.h>
 
 #include <vector>
 
 #include "framework/gdi.h"
-#include "framework/resource_exception.h"
 #include "framework/tooltip.h"
 #include "tests/support/api_override.h"
 #include "tests/window/window_test.h"
@@ -15,48 +14,28 @@ namespace {
 
 TEST(SelectGuard, PutsBackWhatWasSelected) {
     CMemoryDC dc;
-    CFont font;
-    LOGFONTA logFont = {};
-    logFont.lfHeight = 20;
-    ASSERT_TRUE(font.CreateFontIndirect(&logFont));
     const CBrush brush(RGB(1, 2, 3));
-    const struct {
-        const char* what;
-        UINT kind;
-        HGDIOBJ object;
-    } rows[] = {
-        {"font", OBJ_FONT, font.m_hObject},
-        {"brush", OBJ_BRUSH, brush.m_hObject},
-        {"nothing", OBJ_FONT, nullptr},
-    };
+    const HGDIOBJ font = ::GetStockObject(ANSI_FIXED_FONT);
+    const struct { const char* what; UINT kind; HGDIOBJ object; } rows[] = {
+        {"font", OBJ_FONT, font}, {"brush", OBJ_BRUSH, brush.m_hObject}, {"nothing", OBJ_FONT, nullptr}};
     for (const auto& row : rows) {
         const HGDIOBJ before = ::GetCurrentObject(dc, row.kind);
         {
             const SelectGuard guard(dc, row.object);
-            EXPECT_EQ(row.object != nullptr ? row.object : before, ::GetCurrentObject(dc, row.kind)) << row.what;
+            EXPECT_EQ(row.object != nullptr ? row.object : before, ::GetCurrentObject(dc, row.kind)) << row.what << " not selected";
         }
-        EXPECT_EQ(before, ::GetCurrentObject(dc, row.kind)) << row.what;
+        EXPECT_EQ(before, ::GetCurrentObject(dc, row.kind)) << row.what << ": the old one not put back";
     }
 }
 
-TEST(GdiObjects, ANewObjectReplacesTheOldOneOnlyWhenItIsMade) {
-    CBrush brush(RGB(1, 2, 3));
-    ASSERT_TRUE(brush.CreateSolidBrush(RGB(4, 5, 6)));
-    LOGBRUSH logBrush = {};
-    ::GetObjectA(brush.m_hObject, sizeof logBrush, &logBrush);
-    EXPECT_EQ(RGB(4, 5, 6), logBrush.lbColor);
-
-    const test::ApiOverride<decltype(sys.CreateSolidBrush)> noBrush(sys.CreateSolidBrush,
-                                                                    [](COLORREF) -> HBRUSH { return nullptr; });
-    EXPECT_THROW(CBrush(RGB(0, 0, 255)), CResourceException);
-    const test::ApiOverride<decltype(sys.CreateFontIndirectA)> noFont(sys.CreateFontIndirectA,
-                                                                      [](const LOGFONTA*) -> HFONT { return nullptr; });
+TEST(GdiObjects, AFontThatCannotBeMadeKeepsTheOneHeld) {
+    const test::ApiOverride<decltype(sys.CreateFontIndirectA)> noFont(sys.CreateFontIndirectA, [](const LOGFONTA*) -> HFONT { return nullptr; });
     CFont font;
-    const HFONT kept = static_cast<HFONT>(::GetStockObject(ANSI_VAR_FONT));
+    const HGDIOBJ kept = ::GetStockObject(ANSI_VAR_FONT);
     font.Attach(kept);
     const LOGFONTA logFont = {};
     EXPECT_FALSE(font.CreateFontIndirect(&logFont));
-    EXPECT_EQ(kept, font.Detach()) << "a failed creation keeps the font held";
+    EXPECT_EQ(kept, font.Detach());
 }
 
 std::vector<UINT> recordSizes;
@@ -83,14 +62,14 @@ TEST(ToolTip, ToolRecordsHaveTheFirstVersionsSizeAndKeepTheirText) {
         tooltip.SetToolInfo(info);
         tooltip.DelTool(&top, 2);
     }
-    EXPECT_EQ(std::vector<UINT>(5, TTTOOLINFOA_V1_SIZE), recordSizes);
+    EXPECT_EQ(std::vector<UINT>(5, TTTOOLINFOA_V1_SIZE), recordSizes) << "NT 4 refuses a larger record";
     CToolInfo after;
     ASSERT_TRUE(tooltip.GetToolInfo(after, &top, 1));
-    EXPECT_EQ(30, after.rect.right);
+    EXPECT_EQ(30, after.rect.right) << "the record was not written back";
     EXPECT_STREQ("second", after.szText) << "writing the record back lost the text";
-    EXPECT_TRUE(tooltip.AddTool(&top, std::string(5000, 'x').c_str(), &first, 3)) << "a long text is cut to fit";
+    EXPECT_TRUE(tooltip.AddTool(&top, std::string(5000, 'x').c_str(), &first, 3)) << "a long text is not cut to fit";
     tooltip.DelTool(&top, 1);
-    EXPECT_FALSE(tooltip.GetToolInfo(after, &top, 1));
+    EXPECT_FALSE(tooltip.GetToolInfo(after, &top, 1)) << "a deleted tool is still there";
 }
 
 }  // namespace

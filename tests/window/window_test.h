@@ -1,23 +1,25 @@
-// What the window-layer tests share: the test dialog's resource identifiers,
-// the application object and a top-level window to own and parent things.
+// What the window-layer tests share: the test dialog's identifiers, the
+// application object and a top-level window to own and parent things.
 #pragma once
 
 #define IDD_TEST 200
 #define IDC_LABEL 10
 
 #ifndef RC_INVOKED
-#include "framework/wnd.h"
 #include "framework/winapp.h"
+#include "framework/wnd.h"
 
 namespace kg::test {
 
 // The program's one application object (no main window unless a test sets one).
-CWinApp& App();
+inline CWinApp& App() {
+    static CWinApp app("window_tests");
+    return app;
+}
 
-// A top-level popup window, destroyed with the object.
-class TopWindow : public CWnd {
-public:
-    TopWindow();
+// A visible top-level popup window, destroyed with the object.
+struct TopWindow : CWnd {
+    TopWindow() { CreateEx(0, "STATIC", "top", WS_POPUP | WS_VISIBLE, 0, 0, 200, 100, nullptr, nullptr); }
 };
 
 }  // namespace kg::test
