@@ -16,16 +16,18 @@ namespace {
 
 using test::TopWindow;
 
-// Logs the keys it is offered before dispatch; `eatKeys` makes it keep them.
-class KeyLog : public CStatic {
+// A key offered to `who` before dispatch goes into `log`; `keep`: whether `who` keeps it.
+BOOL Offer(const MSG* msg, std::string& log, const char* who, BOOL keep) {
+    if (msg->message != WM_KEYDOWN) return FALSE;
+    log += who;
+    return keep;
+}
+
+class Label : public CStatic {
 public:
     std::string* log = nullptr;
     BOOL eatKeys = FALSE;
-    BOOL PreTranslateMessage(MSG* msg) override {
-        if (msg->message != WM_KEYDOWN) return CStatic::PreTranslateMessage(msg);
-        *log += "label ";
-        return eatKeys;
-    }
+    BOOL PreTranslateMessage(MSG* msg) override { return Offer(msg, *log, "label ", eatKeys); }
 };
 
 // The test template's dialog: `onInit` runs as it opens (before the data
@@ -34,30 +36,17 @@ class TestDialog : public CDialog {
 public:
     explicit TestDialog(UINT templateId = IDD_TEST, CWnd* parent = nullptr) : CDialog(templateId, parent) { label.log = &log; }
     std::function<void(TestDialog&)> onInit = [](TestDialog&) {}, onDestroy = [](TestDialog&) {};
-    KeyLog label;
+    Label label;
     int labelId = IDC_LABEL;
     std::string log;
     BOOL eatKeys = FALSE;
 
 protected:
     void DoDataExchange(CDataExchange* dx) override { DDX_Control(dx, labelId, label); }
-    BOOL OnInitDialog() override {
-        onInit(*this);
-        return CDialog::OnInitDialog();
-    }
-    BOOL PreTranslateMessage(MSG* msg) override {
-        if (msg->message != WM_KEYDOWN) return CDialog::PreTranslateMessage(msg);
-        log += "dialog ";
-        return eatKeys;
-    }
-    void OnDestroy() {
-        onDestroy(*this);
-        CDialog::OnDestroy();
-    }
-    LRESULT OnEnd(WPARAM result, LPARAM) {
-        EndDialog(static_cast<int>(result));
-        return 0;
-    }
+    BOOL OnInitDialog() override { onInit(*this); return CDialog::OnInitDialog(); }
+    BOOL PreTranslateMessage(MSG* msg) override { return Offer(msg, log, "dialog ", eatKeys); }
+    void OnDestroy() { onDestroy(*this); CDialog::OnDestroy(); }
+    LRESULT OnEnd(WPARAM result, LPARAM) { EndDialog(static_cast<int>(result)); return 0; }
     DECLARE_MESSAGE_MAP()
 };
 
@@ -136,7 +125,6 @@ TEST(ModalLoop, TheOwnerIsDisabledForTheRunAndTheDialogOpensCentredOverIt) {
     };
     for (const auto& row : rows) {
         TopWindow top;
-        top.SetWindowPos(nullptr, 300, 200, 200, 100, SWP_NOZORDER);
         CStatic child;
         ASSERT_TRUE(child.Create("", WS_VISIBLE, {0, 0, 9, 9}, &top));
         CWnd* const parent[] = {nullptr, &top, &child, nullptr, nullptr, nullptr};

@@ -17,9 +17,9 @@ inline CWinApp& App() {
     return app;
 }
 
-// A visible top-level popup window, destroyed with the object.
+// A visible top-level popup window at 300,200, 200 by 100, destroyed with the object.
 struct TopWindow : CWnd {
-    TopWindow() { CreateEx(0, "STATIC", "top", WS_POPUP | WS_VISIBLE, 0, 0, 200, 100, nullptr, nullptr); }
+    TopWindow() { CreateEx(0, "STATIC", "top", WS_POPUP | WS_VISIBLE, 300, 200, 200, 100, nullptr, nullptr); }
 };
 
 }  // namespace kg::test

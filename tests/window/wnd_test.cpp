@@ -1,13 +1,17 @@
 // CWnd by itself: the handle map, subclassing, reflection to the control,
-// exceptions at the window procedure and the run-time classes.
+// exceptions at the window procedure and the run-time classes; the drawing
+// guard, a font that cannot be made, and the tooltip's tool records.
 #include <gtest/gtest.h>
 
 #include <functional>
+#include <memory>
 #include <new>
 #include <stdexcept>
+#include <vector>
 
 #include "framework/dialog.h"
 #include "framework/file.h"
+#include "framework/gdi.h"
 #include "framework/resource_exception.h"
 #include "framework/static.h"
 #include "framework/tooltip.h"
@@ -20,6 +24,7 @@ namespace {
 using test::TopWindow;
 
 constexpr RECT CONTROL_RECT = {0, 0, 80, 20};
+std::string calls;  // what the test's windows were asked, in order
 
 std::string Text(const CWnd& window) {
     std::string text;
@@ -36,7 +41,6 @@ TEST(HandleMap, PermanentAndTemporaryObjects) {
     EXPECT_EQ(nullptr, CWnd::FromHandlePermanent(foreign)) << "a temporary object taken for a permanent one";
     EXPECT_EQ(nullptr, CWnd::FromHandle(nullptr)) << "an object for no window";
     CWnd::DeleteTempMap();
-
     CWnd first, second;
     EXPECT_TRUE(first.Attach(foreign));
     EXPECT_EQ(&first, CWnd::FromHandle(foreign)) << "the attached object is not found";
@@ -47,37 +51,31 @@ TEST(HandleMap, PermanentAndTemporaryObjects) {
     second.DestroyWindow();
     EXPECT_EQ(nullptr, CWnd::FromHandlePermanent(foreign)) << "a window destroyed through its object stayed in the map";
 
-    CStatic destroyed;
-    ASSERT_TRUE(destroyed.Create("", 0, CONTROL_RECT, &top));
-    const HWND destroyedWindow = destroyed;
-    test::App().m_pMainWnd = &destroyed;
-    ::DestroyWindow(destroyedWindow);
-    EXPECT_EQ(nullptr, destroyed.m_hWnd) << "a destroyed window's object still holds it";
-    EXPECT_EQ(nullptr, CWnd::FromHandlePermanent(destroyedWindow)) << "a destroyed window stayed in the map";
+    auto control = std::make_unique<CStatic>();
+    ASSERT_TRUE(control->Create("", 0, CONTROL_RECT, &top));
+    const HWND window = *control;
+    test::App().m_pMainWnd = control.get();
+    ::DestroyWindow(window);
+    EXPECT_EQ(nullptr, control->m_hWnd) << "a destroyed window's object still holds it";
+    EXPECT_EQ(nullptr, CWnd::FromHandlePermanent(window)) << "a destroyed window stayed in the map";
     EXPECT_EQ(nullptr, test::App().m_pMainWnd) << "the main window pointer outlived its window";
-
-    HWND owned = nullptr;
-    {
-        CStatic control;
-        ASSERT_TRUE(control.Create("", 0, CONTROL_RECT, &top));
-        owned = control;
-    }
-    EXPECT_FALSE(::IsWindow(owned)) << "an object left the window it held behind";
+    ASSERT_TRUE(control->Create("", 0, CONTROL_RECT, &top));
+    const HWND held = *control;
+    control.reset();
+    EXPECT_FALSE(::IsWindow(held)) << "an object left the window it held behind";
 }
 
 // A static that logs what reaches it; `fail` runs at WM_SETTEXT.
 class Logged : public CStatic {
 public:
-    std::string seen;
     LONG_PTR procAtPreSubclass = 0;
     std::function<void()> fail = [] {};
-
     void PreSubclassWindow() override {
-        seen += FromHandlePermanent(m_hWnd) == this ? "attached" : "detached";
+        calls += FromHandlePermanent(m_hWnd) == this ? "attached" : "detached";
         procAtPreSubclass = ::GetWindowLongPtrA(m_hWnd, GWLP_WNDPROC);
     }
     LRESULT OnSetText(WPARAM, LPARAM lParam) {
-        seen += std::string(", text ") + reinterpret_cast<const char*>(lParam);
+        calls += std::string(", text ") + reinterpret_cast<const char*>(lParam);
         fail();
         return Default();
     }
@@ -93,21 +91,25 @@ TEST(Subclassing, PreSubclassWindowRunsAttachedThenTheMapGetsTheMessages) {
     const HWND window = ::CreateWindowA("STATIC", "old", WS_CHILD, 0, 0, 9, 9, top, nullptr, nullptr, nullptr);
     const LONG_PTR classProc = ::GetWindowLongPtrA(window, GWLP_WNDPROC);
     Logged control, other;
+    calls.clear();
     ASSERT_TRUE(control.SubclassWindow(window));
     EXPECT_EQ(classProc, control.procAtPreSubclass) << "PreSubclassWindow ran after the messages were taken";
     control.SetWindowText("new");
-    EXPECT_EQ("attached, text new", control.seen) << "PreSubclassWindow found no object, or the map no message";
+    EXPECT_EQ("attached, text new", calls) << "PreSubclassWindow found no object, or the map no message";
     EXPECT_EQ("new", Text(control)) << "Default did not give WM_SETTEXT to the static's own procedure";
     EXPECT_FALSE(other.SubclassWindow(window)) << "subclassed twice";
     control.Detach();
     EXPECT_EQ(classProc, ::GetWindowLongPtrA(window, GWLP_WNDPROC)) << "Detach did not put the procedure back";
 }
 
-// A parent that answers colour requests and clicks of control 10 itself.
+// A parent that answers colour requests and clicks of control 10 itself, and
+// a control that answers them first, reflected (told the CTLCOLOR_* kind).
 class Parent : public TopWindow {
 public:
-    std::string calls;
-    LRESULT OnCtlColorStatic(WPARAM, LPARAM) { return calls += "parent ", reinterpret_cast<LRESULT>(::GetStockObject(GRAY_BRUSH)); }
+    LRESULT OnCtlColorStatic(WPARAM, LPARAM) {
+        calls += "parent ";
+        return reinterpret_cast<LRESULT>(::GetStockObject(GRAY_BRUSH));
+    }
     void OnClicked() { calls += "parent "; }
     DECLARE_MESSAGE_MAP()
 };
@@ -117,14 +119,14 @@ BEGIN_MESSAGE_MAP(Parent, TopWindow)
     ON_BN_CLICKED(10, OnClicked)
 END_MESSAGE_MAP()
 
-// A control that answers the reflected colour request with `answer` and the reflected click.
 class Reflecting : public CStatic {
 public:
-    std::string* calls = nullptr;
     HBRUSH answer = nullptr;
-    UINT kind = 99;
-    HBRUSH CtlColor(CDC*, UINT ctlColor) { return kind = ctlColor, *calls += "child ", answer; }
-    void OnClicked() { *calls += "child "; }
+    HBRUSH CtlColor(CDC*, UINT kind) {
+        calls += "control " + std::to_string(kind) + " ";
+        return answer;
+    }
+    void OnClicked() { calls += "control "; }
     DECLARE_MESSAGE_MAP()
 };
 
@@ -136,33 +138,33 @@ END_MESSAGE_MAP()
 TEST(Reflection, TheControlAnswersFirstAndTheParentWhenItDoesNot) {
     enum Child { REFLECTING, PLAIN, FOREIGN };
     const HBRUSH white = static_cast<HBRUSH>(::GetStockObject(WHITE_BRUSH)), gray = static_cast<HBRUSH>(::GetStockObject(GRAY_BRUSH));
-    // answer: the reflecting control's brush; code: WM_COMMAND's notification; then who was asked, in order, what
-    // the parent's sender got and the kind of colour request the control was told
-    const struct { const char* what; Child child; HBRUSH answer; UINT message; WORD code; const char* calls; HBRUSH result; UINT kind; } rows[] = {
-        {"child answers colour", REFLECTING, white, WM_CTLCOLORSTATIC, 0, "child ", white, CTLCOLOR_STATIC},
-        {"child leaves colour", REFLECTING, nullptr, WM_CTLCOLORSTATIC, 0, "child parent ", gray, CTLCOLOR_STATIC},
-        {"button colour", REFLECTING, white, WM_CTLCOLORBTN, 0, "child ", white, CTLCOLOR_BTN},
-        {"plain static colour", PLAIN, nullptr, WM_CTLCOLORSTATIC, 0, "parent ", gray, 99},
-        {"foreign static colour", FOREIGN, nullptr, WM_CTLCOLORSTATIC, 0, "parent ", gray, 99},
-        {"child click", REFLECTING, nullptr, WM_COMMAND, STN_CLICKED, "child ", nullptr, 99},
-        {"plain static click", PLAIN, nullptr, WM_COMMAND, STN_CLICKED, "parent ", nullptr, 99},
-        {"double click", REFLECTING, nullptr, WM_COMMAND, STN_DBLCLK, "", nullptr, 99},
+    const std::string STATIC = std::to_string(CTLCOLOR_STATIC), BUTTON = std::to_string(CTLCOLOR_BTN);
+    // answer: the reflecting control's brush; code: WM_COMMAND's notification; then who was asked, in order, and
+    // what the parent's sender got
+    const struct { const char* what; Child child; HBRUSH answer; UINT message; WORD code; std::string calls; HBRUSH result; } rows[] = {
+        {"control answers colour", REFLECTING, white, WM_CTLCOLORSTATIC, 0, "control " + STATIC + " ", white},
+        {"control leaves colour", REFLECTING, nullptr, WM_CTLCOLORSTATIC, 0, "control " + STATIC + " parent ", gray},
+        {"button colour", REFLECTING, white, WM_CTLCOLORBTN, 0, "control " + BUTTON + " ", white},
+        {"plain static colour", PLAIN, nullptr, WM_CTLCOLORSTATIC, 0, "parent ", gray},
+        {"foreign static colour", FOREIGN, nullptr, WM_CTLCOLORSTATIC, 0, "parent ", gray},
+        {"control click", REFLECTING, nullptr, WM_COMMAND, STN_CLICKED, "control ", nullptr},
+        {"plain static click", PLAIN, nullptr, WM_COMMAND, STN_CLICKED, "parent ", nullptr},
+        {"double click", REFLECTING, nullptr, WM_COMMAND, STN_DBLCLK, "", nullptr},
     };
     for (const auto& row : rows) {
         Parent parent;
         Reflecting reflecting;
         CStatic plain;
-        reflecting.calls = &parent.calls;
         reflecting.answer = row.answer;
         CStatic& control = row.child == REFLECTING ? reflecting : plain;
         ASSERT_TRUE(control.Create("", 0, CONTROL_RECT, &parent, 10));
         const HWND child = row.child == FOREIGN ? control.Detach() : control.m_hWnd;
         CClientDC dc(CWnd::FromHandle(child));
         const bool command = row.message == WM_COMMAND;
+        calls.clear();
         const LRESULT result = parent.SendMessage(row.message, command ? MAKEWPARAM(10, row.code) : WPARAM(dc.m_hDC), LPARAM(child));
-        EXPECT_EQ(row.calls, parent.calls) << row.what;
+        EXPECT_EQ(row.calls, calls) << row.what;
         EXPECT_EQ(reinterpret_cast<LRESULT>(row.result), result) << row.what;
-        EXPECT_EQ(row.kind, reflecting.kind) << row.what;
     }
 }
 
@@ -188,19 +190,68 @@ TEST(WindowProcedure, AnExceptionIsToldAndTheMessageGetsItsDefault) {
     }
 }
 
-TEST(RuntimeClass, NamesAndKinds) {
+TEST(RuntimeClass, AnObjectIsOfItsClassAndItsBasesOnly) {
     const CDialog dialog(1);
-    const CToolTipCtrl tooltip;
-    const struct { const CObject& object; const char* name; const CRuntimeClass* kind; bool isKind; } rows[] = {
-        {dialog, "CDialog", RUNTIME_CLASS(CDialog), true},
-        {dialog, "CDialog", RUNTIME_CLASS(CWnd), true},
-        {dialog, "CDialog", RUNTIME_CLASS(CObject), true},
-        {tooltip, "CToolTipCtrl", RUNTIME_CLASS(CStatic), false},
-    };
-    for (const auto& row : rows) {
-        EXPECT_STREQ(row.name, row.object.GetRuntimeClass()->m_lpszClassName);
-        EXPECT_EQ(row.isKind, row.object.IsKindOf(row.kind)) << row.name << " as " << row.kind->m_lpszClassName;
+    EXPECT_STREQ("CDialog", dialog.GetRuntimeClass()->m_lpszClassName);
+    for (const CRuntimeClass* kind : {RUNTIME_CLASS(CDialog), RUNTIME_CLASS(CWnd), RUNTIME_CLASS(CObject)}) {
+        EXPECT_TRUE(dialog.IsKindOf(kind)) << "a dialog is not a " << kind->m_lpszClassName;
     }
+    EXPECT_FALSE(dialog.IsKindOf(RUNTIME_CLASS(CToolTipCtrl))) << "a dialog is a tooltip";
+}
+
+TEST(SelectGuard, PutsBackWhatWasSelected) {
+    CMemoryDC dc;
+    const CBrush brush(RGB(1, 2, 3));
+    const struct { const char* what; UINT kind; HGDIOBJ object; } rows[] = {
+        {"font", OBJ_FONT, ::GetStockObject(ANSI_FIXED_FONT)}, {"brush", OBJ_BRUSH, brush.m_hObject}, {"nothing", OBJ_FONT, nullptr}};
+    for (const auto& row : rows) {
+        const HGDIOBJ before = ::GetCurrentObject(dc, row.kind);
+        {
+            const SelectGuard guard(dc, row.object);
+            EXPECT_EQ(row.object != nullptr ? row.object : before, ::GetCurrentObject(dc, row.kind)) << row.what << " not selected";
+        }
+        EXPECT_EQ(before, ::GetCurrentObject(dc, row.kind)) << row.what << ": the old one not put back";
+    }
+}
+
+TEST(GdiObjects, AFontThatCannotBeMadeKeepsTheOneHeld) {
+    const test::ApiOverride<decltype(sys.CreateFontIndirectA)> noFont(sys.CreateFontIndirectA, [](const LOGFONTA*) -> HFONT { return nullptr; });
+    CFont font;
+    font.Attach(::GetStockObject(ANSI_VAR_FONT));
+    const LOGFONTA logFont = {};
+    EXPECT_FALSE(font.CreateFontIndirect(&logFont));
+    EXPECT_EQ(::GetStockObject(ANSI_VAR_FONT), font.Detach());
+}
+
+std::vector<UINT> recordSizes;
+
+LRESULT WINAPI RecordToolSize(HWND hwnd, UINT message, WPARAM wParam, LPARAM lParam) {
+    if (message >= WM_USER && message != TTM_ACTIVATE && message != TTM_RELAYEVENT) recordSizes.push_back(reinterpret_cast<const TOOLINFOA*>(lParam)->cbSize);
+    return test::Real(&SystemApi::SendMessageA)(hwnd, message, wParam, lParam);
+}
+
+TEST(ToolTip, ToolRecordsHaveTheFirstVersionsSizeAndKeepTheirText) {
+    TopWindow top;
+    CToolTipCtrl tooltip;
+    ASSERT_TRUE(tooltip.Create(&top));
+    const RECT rect = {0, 0, 10, 10};
+    CToolInfo info, after;
+    {
+        const test::ApiOverride<decltype(sys.SendMessageA)> record(sys.SendMessageA, RecordToolSize);
+        ASSERT_TRUE(tooltip.AddTool(&top, "first", &rect, 1));
+        tooltip.UpdateTipText("second", &top, 1);
+        ASSERT_TRUE(tooltip.GetToolInfo(info, &top, 1));
+        info.rect.right = 30;
+        tooltip.SetToolInfo(info);
+        tooltip.DelTool(&top, 2);
+    }
+    EXPECT_EQ(std::vector<UINT>(5, TTTOOLINFOA_V1_SIZE), recordSizes) << "NT 4 refuses a larger record";
+    ASSERT_TRUE(tooltip.GetToolInfo(after, &top, 1));
+    EXPECT_EQ(30, after.rect.right) << "the record was not written back";
+    EXPECT_STREQ("second", after.szText) << "writing the record back lost the text";
+    EXPECT_TRUE(tooltip.AddTool(&top, std::string(5000, 'x').c_str(), &rect, 3)) << "a long text is not cut to fit";
+    tooltip.DelTool(&top, 1);
+    EXPECT_FALSE(tooltip.GetToolInfo(after, &top, 1)) << "a deleted tool is still there";
 }
 
 }  // namespace
