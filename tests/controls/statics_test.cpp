@@ -39,9 +39,7 @@ SIZE Extent(const char* text) {
     return dc.GetTextExtent(text, static_cast<int>(std::strlen(text)));
 }
 
-std::string Box(LONG left, LONG top, LONG width, LONG height) {
-    return std::to_string(left) + "," + std::to_string(top) + " " + std::to_string(width) + "x" + std::to_string(height);
-}
+std::string Box(LONG left, LONG top, LONG width, LONG height) { return std::to_string(left) + "," + std::to_string(top) + " " + std::to_string(width) + "x" + std::to_string(height); }
 
 // Where the control is in its parent, and the rectangle of its tool: "left,top widthxheight".
 std::string Placed(const CWnd& control) {
@@ -165,7 +163,7 @@ std::vector<COLORREF> Painted(int mode, COLORREF colour, int width, const char* 
     EXPECT_EQ(8, std::count(bits + width, bits + stride, untouched)) << what << ": painted beside the control";
     EXPECT_EQ(stride, std::count(bits + 3 * stride, bits + 4 * stride, untouched)) << what << ": painted below the control";
     std::vector<COLORREF> row;
-    for (const DWORD* p = bits; p < bits + width; ++p) row.push_back(RGB(*p >> 16 & 0xFF, *p >> 8 & 0xFF, *p & 0xFF));
+    for (int x = 0; x < width; ++x) row.push_back(::GetPixel(dc, x, 0));
     return row;
 }
 
@@ -246,11 +244,8 @@ TEST(Hyperlink, WhatAClickOpensAndTheTooltipShows) {
         link.useWindowText = row.useWindowText;
         Attach(link, parent, row.style, ADDRESS, {20, 20, 320, 40});
         EXPECT_EQ(row.tooltip, ToolText(link)) << row.what;
-        LOGFONTA made{}, underlined{};
-        link.textFont.GetLogFont(&made);
-        ::GetObjectA(FONT, sizeof underlined, &underlined);
-        underlined.lfUnderline = 1;
-        EXPECT_EQ(row.style == SS_CENTER, std::memcmp(&made, &underlined, sizeof made) == 0) << row.what << ": the window's font underlined, or none";
+        LOGFONTA font{};
+        EXPECT_EQ(row.style == SS_CENTER, link.textFont.GetLogFont(&font) != 0 && font.lfUnderline) << row.what << ": the window's font not underlined, or a font for a frame";
         EXPECT_EQ(row.before, AskColours(parent, link)) << row.what;
         parent.SendMessage(WM_COMMAND, MAKEWPARAM(ID, STN_CLICKED), reinterpret_cast<LPARAM>(link.m_hWnd));
         EXPECT_EQ(std::vector<std::string>{row.opens}, opened) << row.what;

@@ -8,6 +8,7 @@
 
 #include "framework/dialog.h"
 #include "framework/static.h"
+#include "framework/winapp.h"
 #include "tests/support/message_boxes.h"
 #include "tests/window/window_test.h"
 
@@ -15,6 +16,8 @@ namespace kg {
 namespace {
 
 using test::TopWindow;
+
+CWinApp app("window_tests");  // the program's one application object
 
 // A key offered to `who` before dispatch goes into `log`; `keep`: whether `who` keeps it.
 BOOL Offer(const MSG* msg, std::string& log, const char* who, BOOL keep) {
@@ -37,12 +40,11 @@ public:
     explicit TestDialog(UINT templateId = IDD_TEST, CWnd* parent = nullptr) : CDialog(templateId, parent) { label.log = &log; }
     std::function<void(TestDialog&)> onInit = [](TestDialog&) {}, onDestroy = [](TestDialog&) {};
     Label label;
-    int labelId = IDC_LABEL;
     std::string log;
     BOOL eatKeys = FALSE;
 
 protected:
-    void DoDataExchange(CDataExchange* dx) override { DDX_Control(dx, labelId, label); }
+    void DoDataExchange(CDataExchange* dx) override { DDX_Control(dx, IDC_LABEL, label); }
     BOOL OnInitDialog() override { onInit(*this); return CDialog::OnInitDialog(); }
     BOOL PreTranslateMessage(MSG* msg) override { return Offer(msg, log, "dialog ", eatKeys); }
     void OnDestroy() { onDestroy(*this); CDialog::OnDestroy(); }
@@ -70,10 +72,7 @@ TEST(ModalLoop, WhatEndsTheRunAndWhoIsOfferedAKeyFirst) {
     using Run = std::function<void(TestDialog&)>;
     constexpr int LATER = 42;
     // Escape on the label, then WM_APP ending the run with LATER unless the Escape cancelled it.
-    const Run escape = [](TestDialog& d) {
-        ::PostMessageA(::GetDlgItem(d, IDC_LABEL), WM_KEYDOWN, VK_ESCAPE, 0);
-        d.PostMessage(WM_APP, LATER);
-    };
+    const Run escape = [](TestDialog& d) { ::PostMessageA(::GetDlgItem(d, IDC_LABEL), WM_KEYDOWN, VK_ESCAPE, 0); d.PostMessage(WM_APP, LATER); };
     // run: what happens as the dialog opens; then what DoModal returns, to whom the key was offered, the box told
     const struct { const char* what; UINT templateId; Run run; INT_PTR result; const char *offered, *told; } rows[] = {
         {"OK", IDD_TEST, [](TestDialog& d) { d.PostMessage(WM_COMMAND, IDOK); }, IDOK, "", ""},
@@ -85,7 +84,7 @@ TEST(ModalLoop, WhatEndsTheRunAndWhoIsOfferedAKeyFirst) {
         {"ended at once", IDD_TEST, [](TestDialog& d) { d.EndDialog(7); }, 7, "", ""},
         {"ended from another thread", IDD_TEST, [](TestDialog& d) { ::CloseHandle(::CreateThread(nullptr, 0, EndFromElsewhere, d.m_hWnd, 0, nullptr)); }, 5, "", ""},
         {"exchanged again", IDD_TEST, [](TestDialog& d) { d.EndDialog(IDOK); d.UpdateData(FALSE); d.UpdateData(TRUE); }, IDOK, "", ""},
-        {"no such control", IDD_TEST, [](TestDialog& d) { d.labelId = 77; d.PostMessage(WM_APP, LATER); }, LATER, "", "A required resource was unavailable."},
+        {"no such control", IDD_TEST, [](TestDialog& d) { ::DestroyWindow(::GetDlgItem(d, IDC_LABEL)); d.PostMessage(WM_APP, LATER); }, LATER, "", "A required resource was unavailable."},
         {"no such template", 999, nullptr, -1, "", "The window could not be opened."},
         {"quit (last: it stays posted)", IDD_TEST, [](TestDialog&) { ::PostQuitMessage(3); }, -1, "", ""},
     };
@@ -130,7 +129,7 @@ TEST(ModalLoop, TheOwnerIsDisabledForTheRunAndTheDialogOpensCentredOverIt) {
         CWnd* const parent[] = {nullptr, &top, &child, nullptr, nullptr, nullptr};
         TestDialog dialog(IDD_TEST, parent[row.owner]);
         CWnd* const mainWnd[] = {&top, nullptr, nullptr, &dialog, &top, &top};
-        test::App().m_pMainWnd = mainWnd[row.owner];
+        app.m_pMainWnd = mainWnd[row.owner];
         top.EnableWindow(row.owner != DISABLED);
         top.ShowWindow(row.owner == MINIMISED ? SW_MINIMIZE : SW_SHOWNA);
         std::string seen;
@@ -141,14 +140,11 @@ TEST(ModalLoop, TheOwnerIsDisabledForTheRunAndTheDialogOpensCentredOverIt) {
             d.PostMessage(WM_COMMAND, IDCANCEL);
         };
         RECT placed{};
-        dialog.onDestroy = [&](TestDialog& d) {
-            seen += top.IsWindowEnabled() ? "enabled" : "disabled";
-            d.GetWindowRect(&placed);
-        };
+        dialog.onDestroy = [&](TestDialog& d) { seen += top.IsWindowEnabled() ? "enabled" : "disabled"; d.GetWindowRect(&placed); };
         EXPECT_EQ(IDCANCEL, dialog.DoModal()) << row.what;
         EXPECT_EQ(row.seen, seen) << row.what;
         EXPECT_EQ(row.where, Where(placed)) << row.what;
-        test::App().m_pMainWnd = nullptr;
+        app.m_pMainWnd = nullptr;
     }
 }
 

@@ -1,21 +1,14 @@
-// What the window-layer tests share: the test dialog's identifiers, the
-// application object and a top-level window to own and parent things.
+// What the window-layer tests share: the test dialog's identifiers and a
+// top-level window to own and parent things.
 #pragma once
 
 #define IDD_TEST 200
 #define IDC_LABEL 10
 
 #ifndef RC_INVOKED
-#include "framework/winapp.h"
 #include "framework/wnd.h"
 
 namespace kg::test {
-
-// The program's one application object (no main window unless a test sets one).
-inline CWinApp& App() {
-    static CWinApp app("window_tests");
-    return app;
-}
 
 // A visible top-level popup window at 300,200, 200 by 100, destroyed with the object.
 struct TopWindow : CWnd {
