@@ -19,6 +19,7 @@ Calls seen;
 UINT_PTR answer = 0;
 const UINT NOTIFY = ::RegisterWindowMessageA("Kgsetup.ActionTest.Notify");
 const HyperlinkAction* running = nullptr;
+const std::string STOP = "stop box: ";
 
 HINSTANCE WINAPI Shell(HWND owner, LPCSTR verb, LPCSTR file, LPCSTR parameters, LPCSTR directory, INT show) {
     seen.push_back(std::string(owner != nullptr ? "owned " : "") + verb + " '" + file + "' '" + parameters + "' '" + directory + "' " + std::to_string(show));
@@ -32,15 +33,8 @@ LRESULT CALLBACK Receiver(HWND window, UINT message, WPARAM wParam, LPARAM lPara
     return static_cast<LRESULT>(answer);
 }
 
-// The calls, then the box with its beep ("": no box and no beep).
-Calls Told(Calls calls, const std::string& box) {
-    if (!box.empty()) calls.insert(calls.end(), {"beep 0", "stop box: " + box});
-    return calls;
-}
-
 class Action : public ::testing::Test {
 protected:
-    void SetUp() override { seen.clear(); }
     const test::ApiOverride<decltype(sys.ShellExecuteA)> shell_{sys.ShellExecuteA, Shell};
     const test::ApiOverride<decltype(sys.MessageBeep)> beep_{sys.MessageBeep, Beep};
     const test::ApiOverride<decltype(sys.MessageBoxA)> box_{sys.MessageBoxA, Box};
@@ -51,27 +45,28 @@ TEST_F(Action, Runs) {
     const HWND window = ::CreateWindowExA(0, "STATIC", "", WS_POPUP, 0, 0, 9, 9, nullptr, nullptr, nullptr, nullptr);
     ::SetWindowLongPtrA(window, GWLP_WNDPROC, reinterpret_cast<LONG_PTR>(Receiver));
     const HWND EVERY = HWND_BROADCAST;
-    // type, file, parameters, directory, show, window: the record; answer: the shell's or the window's; report: Run's
-    // argument; then what Run returns, the outcome it leaves, the calls it makes and the box it shows ("": none)
-    const struct { const char* what; int type; const char *file, *parameters, *directory; int show; HWND window; UINT_PTR answer; BOOL report, result; int outcome; Calls calls; std::string box; } rows[] = {
-        {"defaults, accepted", A::ACTION_OPEN, "", "", "", 1, nullptr, 33, TRUE, TRUE, -1, {"open '' '' '' 1"}, ""},
-        {"printed", A::ACTION_PRINT, "C:\\a.txt", "/q", "C:\\", 0, nullptr, 0x1234, TRUE, TRUE, -1, {"print 'C:\\a.txt' '/q' 'C:\\' 0"}, ""},
-        {"explored, out of memory", A::ACTION_EXPLORE, "C:\\w", "", "", 3, nullptr, 0, TRUE, FALSE, 0, {"explore 'C:\\w' '' '' 3"}, "The operating system is out\nof memory or resources."},
-        {"file not found", A::ACTION_OPEN, "x", "", "", 1, nullptr, 2, TRUE, FALSE, 2, {"open 'x' '' '' 1"}, "The specified file was not found."},
-        {"no association", A::ACTION_OPEN, "x", "", "", 1, nullptr, 31, TRUE, FALSE, 31, {"open 'x' '' '' 1"}, "There is no application associated\nwith the given filename extension."},
-        {"no library", A::ACTION_OPEN, "x", "", "", 1, nullptr, 32, TRUE, FALSE, 32, {"open 'x' '' '' 1"}, "The specified dynamic-link library was not found."},
-        {"an unknown refusal", A::ACTION_OPEN, "x", "", "", 1, nullptr, 4, TRUE, FALSE, 4, {"open 'x' '' '' 1"}, "Unknown error!"},
-        {"refused, not told", A::ACTION_OPEN, "x", "", "", 1, nullptr, 2, FALSE, FALSE, 2, {"open 'x' '' '' 1"}, ""},
-        {"e-mail", A::ACTION_EMAIL, "a@example.com", "", "", 1, nullptr, 40, TRUE, TRUE, -1, {"open 'mailto:a@example.com' '' '' 1"}, ""},
-        {"none", A::ACTION_NONE, "x", "", "", 1, nullptr, 0, TRUE, TRUE, -1, {}, ""},
-        {"type 6", 6, "x", "", "", 1, nullptr, 0, TRUE, FALSE, -2, {}, "Failed to execute unknown action!"},
-        {"type -1, not told", -1, "x", "", "", 1, nullptr, 0, FALSE, FALSE, -2, {}, ""},
-        {"user defined, handled", A::ACTION_USERDEFINED, "", "", "", 1, window, 1, TRUE, TRUE, -1, {"told 0, the record"}, ""},
-        {"user defined, not handled", A::ACTION_USERDEFINED, "", "", "", 1, window, 0, TRUE, FALSE, -3, {"told 0, the record"}, "User defined action failed!"},
-        {"user defined, posted to every window", A::ACTION_USERDEFINED, "", "", "", 1, EVERY, 0, TRUE, TRUE, -1, {"told 0, the record"}, ""},
+    // type, file, parameters, directory, show, window: the record; answer: the shell's or the window's; report:
+    // Run's argument; then what Run returns, the outcome it leaves, and what it did: shell or window, beep, box
+    const struct { const char* what; int type; const char *file, *parameters, *directory; int show; HWND window; UINT_PTR answer; BOOL report, result; int outcome; Calls calls; } rows[] = {
+        {"defaults, accepted", A::ACTION_OPEN, "", "", "", 1, nullptr, 33, TRUE, TRUE, -1, {"open '' '' '' 1"}},
+        {"printed", A::ACTION_PRINT, "C:\\a.txt", "/q", "C:\\", 0, nullptr, 0x1234, TRUE, TRUE, -1, {"print 'C:\\a.txt' '/q' 'C:\\' 0"}},
+        {"explored, out of memory", A::ACTION_EXPLORE, "C:\\w", "", "", 3, nullptr, 0, TRUE, FALSE, 0, {"explore 'C:\\w' '' '' 3", "beep 0", STOP + "The operating system is out\nof memory or resources."}},
+        {"file not found", A::ACTION_OPEN, "x", "", "", 1, nullptr, 2, TRUE, FALSE, 2, {"open 'x' '' '' 1", "beep 0", STOP + "The specified file was not found."}},
+        {"no association", A::ACTION_OPEN, "x", "", "", 1, nullptr, 31, TRUE, FALSE, 31, {"open 'x' '' '' 1", "beep 0", STOP + "There is no application associated\nwith the given filename extension."}},
+        {"no library", A::ACTION_OPEN, "x", "", "", 1, nullptr, 32, TRUE, FALSE, 32, {"open 'x' '' '' 1", "beep 0", STOP + "The specified dynamic-link library was not found."}},
+        {"an unknown refusal", A::ACTION_OPEN, "x", "", "", 1, nullptr, 4, TRUE, FALSE, 4, {"open 'x' '' '' 1", "beep 0", STOP + "Unknown error!"}},
+        {"refused, not told", A::ACTION_OPEN, "x", "", "", 1, nullptr, 2, FALSE, FALSE, 2, {"open 'x' '' '' 1"}},
+        {"e-mail", A::ACTION_EMAIL, "a@example.com", "", "", 1, nullptr, 40, TRUE, TRUE, -1, {"open 'mailto:a@example.com' '' '' 1"}},
+        {"none", A::ACTION_NONE, "x", "", "", 1, nullptr, 0, TRUE, TRUE, -1, {}},
+        {"type 6", 6, "x", "", "", 1, nullptr, 0, TRUE, FALSE, -2, {"beep 0", STOP + "Failed to execute unknown action!"}},
+        {"type -1, not told", -1, "x", "", "", 1, nullptr, 0, FALSE, FALSE, -2, {}},
+        {"user defined, handled", A::ACTION_USERDEFINED, "", "", "", 1, window, 1, TRUE, TRUE, -1, {"told 0, the record"}},
+        {"user defined, not handled", A::ACTION_USERDEFINED, "", "", "", 1, window, 0, TRUE, FALSE, -3, {"told 0, the record", "beep 0", STOP + "User defined action failed!"}},
+        {"user defined, posted to every window", A::ACTION_USERDEFINED, "", "", "", 1, EVERY, 0, TRUE, TRUE, -1, {"told 0, the record"}},
     };
     HyperlinkAction action;  // one record for every row: nothing of one run may leak into the next
     running = &action;
+    action.notifyMessage = NOTIFY;
     for (const auto& row : rows) {
         seen.clear();
         answer = row.answer;
@@ -81,11 +76,10 @@ TEST_F(Action, Runs) {
         action.workingDirectory = row.directory;
         action.showCommand = row.show;
         action.notifyWindow = row.window;
-        action.notifyMessage = NOTIFY;
         EXPECT_EQ(row.result, action.Run(row.report)) << row.what;
         MSG msg;
         while (::PeekMessageA(&msg, window, 0, 0, PM_REMOVE)) ::DispatchMessageA(&msg);
-        EXPECT_EQ(Told(row.calls, row.box), seen) << row.what;
+        EXPECT_EQ(row.calls, seen) << row.what;
         EXPECT_EQ(row.outcome, action.outcome) << row.what;
         // The shell's result is kept only when the shell accepted the request.
         EXPECT_EQ(row.result && row.answer > 32 ? reinterpret_cast<HINSTANCE>(row.answer) : nullptr, action.shellResult) << row.what;
@@ -97,14 +91,14 @@ TEST_F(Action, Runs) {
 // A failed notification whose type the owner changed afterwards is told by
 // the type's name, or as an unknown action rather than read from beyond the names.
 TEST_F(Action, AFailedNotificationIsToldByTheTypesName) {
-    const struct { int type; const char* box; } rows[] = {{A::ACTION_NONE, "None action failed!"}, {6, "Failed to execute unknown action!"}, {-1, "Failed to execute unknown action!"}};
+    const struct { int type; std::string box; } rows[] = {{A::ACTION_NONE, "None action failed!"}, {6, "Failed to execute unknown action!"}, {-1, "Failed to execute unknown action!"}};
     for (const auto& row : rows) {
         seen.clear();
         HyperlinkAction action;
         action.actionType = row.type;
         action.outcome = A::OUTCOME_NOTIFY_FAILED;
         action.ReportError();
-        EXPECT_EQ(Told({}, row.box), seen) << "type " << row.type;
+        EXPECT_EQ((Calls{"beep 0", STOP + row.box}), seen) << "type " << row.type;
     }
 }
 
