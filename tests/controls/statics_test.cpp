@@ -65,30 +65,35 @@ std::string AskColours(const CWnd& parent, const CStyledStatic& control) {
            (::GetCurrentObject(dc, OBJ_FONT) == control.textFont.m_hObject ? ", its font" : "") + (::GetBkMode(dc) == TRANSPARENT ? ", transparent" : "");
 }
 
+HFONT WINAPI NoFont(const LOGFONTA*) { return nullptr; }
+
 TEST(StyledStatic, FittingKeepsTheTextsPlaceInTheOldRectangleAndTheToolCoversTheControl) {
     const SIZE text = Extent(ADDRESS);
     const LONG cx = text.cx, cy = text.cy;
-    // fit: fitting on; spare: of the rectangle at first (at 50,30) beyond the text; resized: then moved to 20,30 and
-    // made 100x15; placed: where the control is then
-    const struct { const char* what; DWORD style; BOOL fit; int spareWidth, spareHeight, parentWidth; bool resized; std::string placed; } rows[] = {
-        {"centred, 40 spare", SS_CENTER, TRUE, 40, 10, 400, false, Box(70, 30, cx, cy)},
-        {"centred, 39 spare", SS_CENTER, TRUE, 39, 10, 400, false, Box(69, 30, cx + 1, cy)},
-        {"right", SS_RIGHT, TRUE, 40, 10, 400, false, Box(90, 30, cx, cy)},
-        {"left", SS_LEFT, TRUE, 40, 10, 400, false, Box(50, 30, cx, cy)},
-        {"centred vertically", SS_LEFT | SS_CENTERIMAGE, TRUE, 40, 11, 400, false, Box(50, 35, cx, cy + 1)},
-        {"wider than the parent", SS_LEFT, TRUE, 40, 10, 80, false, Box(50, 30, 80, cy)},
-        {"no prefix: not text", SS_LEFT | SS_NOPREFIX, TRUE, 40, 10, 400, false, Box(50, 30, cx + 40, cy + 10)},
-        {"frame", SS_BLACKFRAME, TRUE, 40, 10, 400, false, Box(50, 30, cx + 40, cy + 10)},
-        {"not fitting", SS_LEFT, FALSE, 40, 10, 400, false, Box(50, 30, cx + 40, cy + 10)},
-        {"resized, fitting", SS_LEFT, TRUE, 40, 10, 400, true, Box(20, 30, cx, cy)},
-        {"resized, not fitting", SS_LEFT, FALSE, 40, 10, 400, true, Box(20, 30, 100, 15)},
+    enum Event { NONE, RESIZED, NO_FONT };
+    // fit: fitting on; spare: of the rectangle at first (at 50,30) beyond the text; event: the control moved to
+    // 20,30 and made 100x15 afterwards, or no font could be made for it; placed: where the control is then
+    const struct { const char* what; DWORD style; BOOL fit; int spareWidth, spareHeight, parentWidth; Event event; std::string placed; } rows[] = {
+        {"centred, 40 spare", SS_CENTER, TRUE, 40, 10, 400, NONE, Box(70, 30, cx, cy)},
+        {"centred, 39 spare", SS_CENTER, TRUE, 39, 10, 400, NONE, Box(69, 30, cx + 1, cy)},
+        {"right", SS_RIGHT, TRUE, 40, 10, 400, NONE, Box(90, 30, cx, cy)},
+        {"left", SS_LEFT, TRUE, 40, 10, 400, NONE, Box(50, 30, cx, cy)},
+        {"centred vertically", SS_LEFT | SS_CENTERIMAGE, TRUE, 40, 11, 400, NONE, Box(50, 35, cx, cy + 1)},
+        {"wider than the parent", SS_LEFT, TRUE, 40, 10, 80, NONE, Box(50, 30, 80, cy)},
+        {"no prefix: not text", SS_LEFT | SS_NOPREFIX, TRUE, 40, 10, 400, NONE, Box(50, 30, cx + 40, cy + 10)},
+        {"frame", SS_BLACKFRAME, TRUE, 40, 10, 400, NONE, Box(50, 30, cx + 40, cy + 10)},
+        {"not fitting", SS_LEFT, FALSE, 40, 10, 400, NONE, Box(50, 30, cx + 40, cy + 10)},
+        {"no font made", SS_LEFT, TRUE, 40, 10, 400, NO_FONT, Box(50, 30, cx + 40, cy + 10)},
+        {"resized, fitting", SS_LEFT, TRUE, 40, 10, 400, RESIZED, Box(20, 30, cx, cy)},
+        {"resized, not fitting", SS_LEFT, FALSE, 40, 10, 400, RESIZED, Box(20, 30, 100, 15)},
     };
     for (const auto& row : rows) {
         Parent parent(row.parentWidth, 200);
         CStyledStatic control;
         control.fitToText = row.fit;
+        const test::ApiOverride<decltype(sys.CreateFontIndirectA)> font(sys.CreateFontIndirectA, row.event == NO_FONT ? NoFont : test::Real(&SystemApi::CreateFontIndirectA));
         Attach(control, parent, row.style, ADDRESS, {50, 30, 50 + cx + row.spareWidth, 30 + cy + row.spareHeight});
-        if (row.resized) control.SetWindowPos(nullptr, 20, 30, 100, 15, SWP_NOZORDER);
+        if (row.event == RESIZED) control.SetWindowPos(nullptr, 20, 30, 100, 15, SWP_NOZORDER);
         EXPECT_EQ(row.placed, Placed(control)) << row.what;
         RECT client;
         control.GetClientRect(&client);

@@ -1,6 +1,6 @@
 // CWnd by itself: the handle map with subclassing, reflection to the control
-// and exceptions at the window procedure; the drawing guard, a font that
-// cannot be made, and the tooltip's tool records.
+// and exceptions at the window procedure; the drawing guard and the tooltip's
+// tool records.
 #include <gtest/gtest.h>
 
 #include <functional>
@@ -28,9 +28,10 @@ std::string calls;  // what the test's windows were asked, in order
 
 std::string Text(const CWnd& window) { std::string text; window.GetWindowText(text); return text; }
 
-// A static that logs what reaches it: its subclassing, WM_SETTEXT (where
-// `fail` runs), and, reflected from its parent, the colour request (told the
-// CTLCOLOR_* kind, answered with `answer`) and the click.
+// A static that logs what reaches it: its subclassing and WM_SETTEXT (where
+// `fail` runs); as a control, the reflected colour request (told the
+// CTLCOLOR_* kind, answered with `answer`) and click; as a parent, the colour
+// requests (answered gray) and clicks of its control 10 that reach it.
 class Logged : public CStatic {
 public:
     LONG_PTR procAtPreSubclass = 0;
@@ -47,6 +48,8 @@ public:
     }
     HBRUSH CtlColor(CDC*, UINT kind) { calls += "control " + std::to_string(kind) + " "; return answer; }
     void OnClicked() { calls += "control "; }
+    LRESULT OnChildColour(WPARAM, LPARAM) { calls += "parent "; return reinterpret_cast<LRESULT>(::GetStockObject(GRAY_BRUSH)); }
+    void OnChildClicked() { calls += "parent "; }
     DECLARE_MESSAGE_MAP()
 };
 
@@ -54,6 +57,8 @@ BEGIN_MESSAGE_MAP(Logged, CStatic)
     ON_MESSAGE(WM_SETTEXT, OnSetText)
     ON_WM_CTLCOLOR_REFLECT()
     ON_CONTROL_REFLECT(STN_CLICKED, OnClicked)
+    ON_MESSAGE(WM_CTLCOLORSTATIC, OnChildColour)
+    ON_BN_CLICKED(10, OnChildClicked)
 END_MESSAGE_MAP()
 
 // A window's object: temporary for a window the program does not own;
@@ -99,19 +104,6 @@ TEST(HandleMap, TemporaryAttachedSubclassedAndDestroyedObjects) {
     EXPECT_FALSE(::IsWindow(held)) << "an object left the window it held behind";
 }
 
-// A parent that answers colour requests and clicks of control 10 itself.
-class Parent : public TopWindow {
-public:
-    LRESULT OnCtlColorStatic(WPARAM, LPARAM) { calls += "parent "; return reinterpret_cast<LRESULT>(::GetStockObject(GRAY_BRUSH)); }
-    void OnClicked() { calls += "parent "; }
-    DECLARE_MESSAGE_MAP()
-};
-
-BEGIN_MESSAGE_MAP(Parent, TopWindow)
-    ON_MESSAGE(WM_CTLCOLORSTATIC, OnCtlColorStatic)
-    ON_BN_CLICKED(10, OnClicked)
-END_MESSAGE_MAP()
-
 TEST(Reflection, TheControlAnswersFirstAndTheParentWhenItDoesNot) {
     enum Child { REFLECTING, PLAIN, FOREIGN };
     const HBRUSH white = static_cast<HBRUSH>(::GetStockObject(WHITE_BRUSH)), gray = static_cast<HBRUSH>(::GetStockObject(GRAY_BRUSH));
@@ -129,8 +121,8 @@ TEST(Reflection, TheControlAnswersFirstAndTheParentWhenItDoesNot) {
         {"double click", REFLECTING, nullptr, WM_COMMAND, STN_DBLCLK, "", nullptr},
     };
     for (const auto& row : rows) {
-        Parent parent;
-        Logged reflecting;
+        Logged parent, reflecting;
+        ASSERT_TRUE(parent.CreateEx(0, "STATIC", "", WS_POPUP, 300, 200, 200, 100, nullptr, nullptr));
         CStatic plain;
         reflecting.answer = row.answer;
         CStatic& control = row.child == REFLECTING ? reflecting : plain;
@@ -180,15 +172,6 @@ TEST(SelectGuard, PutsBackWhatWasSelected) {
         }
         EXPECT_EQ(before, ::GetCurrentObject(dc, row.kind)) << row.what << ": the old one not put back";
     }
-}
-
-TEST(GdiObjects, AFontThatCannotBeMadeKeepsTheOneHeld) {
-    const test::ApiOverride<decltype(sys.CreateFontIndirectA)> noFont(sys.CreateFontIndirectA, [](const LOGFONTA*) -> HFONT { return nullptr; });
-    CFont font;
-    font.Attach(::GetStockObject(ANSI_VAR_FONT));
-    const LOGFONTA logFont = {};
-    EXPECT_FALSE(font.CreateFontIndirect(&logFont));
-    EXPECT_EQ(::GetStockObject(ANSI_VAR_FONT), font.Detach());
 }
 
 std::vector<UINT> recordSizes;
