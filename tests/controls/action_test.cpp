@@ -44,7 +44,6 @@ TEST_F(Action, Runs) {
     // Top-level: a broadcast reaches only those.
     const HWND window = ::CreateWindowExA(0, "STATIC", "", WS_POPUP, 0, 0, 9, 9, nullptr, nullptr, nullptr, nullptr);
     ::SetWindowLongPtrA(window, GWLP_WNDPROC, reinterpret_cast<LONG_PTR>(Receiver));
-    const HWND EVERY = HWND_BROADCAST;
     // type, file, parameters, directory, show, window: the record; answer: the shell's or the window's; report:
     // Run's argument; then what Run returns, the outcome it leaves, and what it did: shell or window, beep, box
     const struct { const char* what; int type; const char *file, *parameters, *directory; int show; HWND window; UINT_PTR answer; BOOL report, result; int outcome; Calls calls; } rows[] = {
@@ -62,7 +61,7 @@ TEST_F(Action, Runs) {
         {"type -1, not told", -1, "x", "", "", 1, nullptr, 0, FALSE, FALSE, -2, {}},
         {"user defined, handled", A::ACTION_USERDEFINED, "", "", "", 1, window, 1, TRUE, TRUE, -1, {"told 0, the record"}},
         {"user defined, not handled", A::ACTION_USERDEFINED, "", "", "", 1, window, 0, TRUE, FALSE, -3, {"told 0, the record", "beep 0", STOP + "User defined action failed!"}},
-        {"user defined, posted to every window", A::ACTION_USERDEFINED, "", "", "", 1, EVERY, 0, TRUE, TRUE, -1, {"told 0, the record"}},
+        {"user defined, posted to every window", A::ACTION_USERDEFINED, "", "", "", 1, HWND_BROADCAST, 0, TRUE, TRUE, -1, {"told 0, the record"}},
     };
     HyperlinkAction action;  // one record for every row: nothing of one run may leak into the next
     running = &action;

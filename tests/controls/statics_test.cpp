@@ -37,13 +37,14 @@ SIZE Extent(const char* text) { CMemoryDC dc; const SelectGuard font(dc, FONT); 
 
 std::string Box(LONG left, LONG top, LONG width, LONG height) { return std::to_string(left) + "," + std::to_string(top) + " " + std::to_string(width) + "x" + std::to_string(height); }
 
-// Where the control is in its parent, and the rectangle of its tool: "left,top widthxheight".
+// Where the control is in its parent, its client rectangle and its tool's: "left,top widthxheight".
 std::string Placed(const CWnd& control) {
     RECT r;
     control.GetWindowRect(&r);
     control.GetParent()->ScreenToClient(&r);
     return Box(r.left, r.top, r.right - r.left, r.bottom - r.top);
 }
+std::string Client(const CWnd& control) { RECT r; control.GetClientRect(&r); return Box(r.left, r.top, r.right, r.bottom); }
 std::string ToolRect(CStyledStatic& control) {
     CToolInfo tool;
     return control.tooltip.GetToolInfo(tool, &control, 1) ? Box(tool.rect.left, tool.rect.top, tool.rect.right, tool.rect.bottom) : "(no tool)";
@@ -95,23 +96,22 @@ TEST(StyledStatic, FittingKeepsTheTextsPlaceInTheOldRectangleAndTheToolCoversThe
         Attach(control, parent, row.style, ADDRESS, {50, 30, 50 + cx + row.spareWidth, 30 + cy + row.spareHeight});
         if (row.event == RESIZED) control.SetWindowPos(nullptr, 20, 30, 100, 15, SWP_NOZORDER);
         EXPECT_EQ(row.placed, Placed(control)) << row.what;
-        RECT client;
-        control.GetClientRect(&client);
-        EXPECT_EQ(Box(0, 0, client.right, client.bottom), ToolRect(control)) << row.what << ": the tool does not cover the control";
+        EXPECT_EQ(Client(control), ToolRect(control)) << row.what << ": the tool does not cover the control";
     }
 }
 
 TEST(StyledStatic, ColoursAndTooltipText) {
     const std::string own = "0A141E, no brush, its font, transparent", parents = "000000, the parent's brush";
-    const LONG fitted = Extent("second").cx;
+    const SIZE second = Extent("second");
+    const std::string fitted = Box(0, 0, second.cx, second.cy), unfitted = Box(0, 0, 300, 20);
     // active, own, fit: the tooltip shown, with its own text "mine", fitting; then the answer to the colour request,
-    // the tooltip's text at first and after the window text changed to "second", and the control's width then
-    const struct { const char* what; DWORD style; BOOL active, own, fit; std::string colours; const char *atFirst, *afterNewText; LONG width; } rows[] = {
-        {"defaults", SS_LEFT, FALSE, FALSE, FALSE, own, "", "", 300},
+    // the tooltip's text at first and after the window text changed to "second", and the client rectangle then
+    const struct { const char* what; DWORD style; BOOL active, own, fit; std::string colours; const char *atFirst, *afterNewText; std::string client; } rows[] = {
+        {"defaults", SS_LEFT, FALSE, FALSE, FALSE, own, "", "", unfitted},
         {"the window text", SS_CENTER, TRUE, FALSE, TRUE, own, ADDRESS, "second", fitted},
         {"its own text", SS_CENTER, TRUE, TRUE, TRUE, own, "mine", "mine", fitted},
-        {"not a text static", SS_LEFT | SS_NOPREFIX, TRUE, FALSE, TRUE, parents, "", "", 300},
-        {"a frame with its own text", SS_BLACKFRAME, TRUE, TRUE, TRUE, parents, "mine", "mine", 300},
+        {"not a text static", SS_LEFT | SS_NOPREFIX, TRUE, FALSE, TRUE, parents, "", "", unfitted},
+        {"a frame with its own text", SS_BLACKFRAME, TRUE, TRUE, TRUE, parents, "mine", "mine", unfitted},
     };
     for (const auto& row : rows) {
         Parent parent(400, 200);
@@ -127,13 +127,9 @@ TEST(StyledStatic, ColoursAndTooltipText) {
         EXPECT_EQ(row.atFirst, ToolText(control)) << row.what;
         control.SetWindowText("second");
         EXPECT_EQ(row.afterNewText, ToolText(control)) << row.what;
-        RECT r;
-        control.GetClientRect(&r);
-        EXPECT_EQ(row.width, r.right) << row.what << ": refitted or not";
+        EXPECT_EQ(row.client, Client(control)) << row.what << ": refitted or not";
     }
 }
-
-// --- Backgrounds, painted into a 32-bit memory bitmap --------------------
 
 constexpr COLORREF UNTOUCHED = RGB(1, 254, 3), ORANGE = RGB(255, 128, 64), BLACK = 0;
 
@@ -171,10 +167,10 @@ COLORREF Faded(std::int64_t d, std::int64_t divisor) {
 }
 
 TEST(StyledStatic, BackgroundsFollowTheFadeFormula) {
-    // Modes: 0 solid, 3 full colour at the left edge, 1 at the right, 2 at both. A fade darkens band by band with
-    // the square of the band's distance from the full colour over the square of the width (of half of it for mode
-    // 2); bands are 1 pixel wide, width/128 from 256 pixels on (half/256 from 1024 on for mode 2), the last closed by black.
-    // left, right: the pixels at the edges; x: one inside
+    // Modes: 0 solid, 3 full colour at the left edge, 1 at the right, 2 at both; a fade darkens band by band with the
+    // square of the band's distance from the full colour over the square of the width (of half of it in mode 2), its
+    // bands 1 pixel wide, width/128 from 256 on (half/256 from 1024 on in mode 2), the last closed by black. Then the
+    // pixels at the edges and at x.
     const struct { const char* what; int mode; COLORREF colour; int width; COLORREF left; int x; COLORREF atX, right; } rows[] = {
         {"solid", 0, ORANGE, 100, ORANGE, 50, ORANGE, ORANGE},
         {"no colour", 0, CLR_NONE, 50, UNTOUCHED, 25, UNTOUCHED, UNTOUCHED},
@@ -211,8 +207,6 @@ TEST(StyledStatic, ABrushThatCannotBeMadeEndsThePaintingWithABox) {
     ASSERT_EQ(1u, boxes.Boxes().size()) << "not told once";
     EXPECT_EQ("A required resource was unavailable.", boxes.Boxes()[0].text);
 }
-
-// --- The hyperlink outside the dialog ----------------------------------
 
 std::vector<std::string> opened;
 HINSTANCE WINAPI Shell(HWND, LPCSTR verb, LPCSTR file, LPCSTR, LPCSTR, INT) { opened.push_back(std::string(verb) + " " + file); return reinterpret_cast<HINSTANCE>(42); }

@@ -1,6 +1,5 @@
-// The modal dialog: what ends a run and what it returns, the order in which
-// a key is offered before the dialog manager, the data exchange, the owner
-// during and after the run, and where the dialog opens.
+// The modal dialog: what ends a run and what it returns, who is offered a key
+// first, the data exchange, the owner during and after the run, where it opens.
 #include <gtest/gtest.h>
 
 #include <cstdlib>
@@ -57,15 +56,13 @@ BEGIN_MESSAGE_MAP(TestDialog, CDialog)
     ON_MESSAGE(WM_APP, OnEnd)
 END_MESSAGE_MAP()
 
-// Ends the idle dialog with 5 by a message sent from another thread, as
-// another program would: nothing is posted, yet the loop must wake up (a
-// loop that slept on would end only with the 6 posted later).
+// Ends the idle dialog with 5 by a message sent from another thread, as another program would: nothing is posted,
+// yet the loop must wake up (a loop that slept on would end only with the 6 posted later).
 DWORD WINAPI EndFromElsewhere(LPVOID dialog) {
     ::Sleep(300);
     ::SendMessageA(static_cast<HWND>(dialog), WM_APP, 5, 0);
     ::Sleep(300);
-    ::PostMessageA(static_cast<HWND>(dialog), WM_APP, 6, 0);
-    return 0;
+    return ::PostMessageA(static_cast<HWND>(dialog), WM_APP, 6, 0);
 }
 
 TEST(ModalLoop, WhatEndsTheRunAndWhoIsOfferedAKeyFirst) {
@@ -134,8 +131,7 @@ TEST(ModalLoop, TheOwnerIsDisabledForTheRunAndTheDialogOpensCentredOverIt) {
         top.ShowWindow(row.owner == MINIMISED ? SW_MINIMIZE : SW_SHOWNA);
         std::string seen;
         dialog.onInit = [&](TestDialog& d) {
-            seen += ::GetWindow(d, GW_OWNER) == top.m_hWnd ? "owned " : "unowned ";
-            seen += top.IsWindowEnabled() ? "enabled " : "disabled ";
+            seen += std::string(::GetWindow(d, GW_OWNER) == top.m_hWnd ? "owned " : "unowned ") + (top.IsWindowEnabled() ? "enabled " : "disabled ");
             if (row.placed) d.SetWindowPos(nullptr, 5, 6, 0, 0, SWP_NOSIZE | SWP_NOZORDER);
             d.PostMessage(WM_COMMAND, IDCANCEL);
         };
@@ -144,7 +140,6 @@ TEST(ModalLoop, TheOwnerIsDisabledForTheRunAndTheDialogOpensCentredOverIt) {
         EXPECT_EQ(IDCANCEL, dialog.DoModal()) << row.what;
         EXPECT_EQ(row.seen, seen) << row.what;
         EXPECT_EQ(row.where, Where(placed)) << row.what;
-        app.m_pMainWnd = nullptr;
     }
 }
 

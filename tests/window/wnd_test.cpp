@@ -187,15 +187,12 @@ TEST(ToolTip, ToolRecordsHaveTheFirstVersionsSize) {
     ASSERT_TRUE(tooltip.Create(&top));
     const RECT rect = {0, 0, 10, 10};
     CToolInfo info;
-    {
-        const test::ApiOverride<decltype(sys.SendMessageA)> record(sys.SendMessageA, RecordToolSize);
-        ASSERT_TRUE(tooltip.AddTool(&top, "first", &rect, 1));
-        tooltip.UpdateTipText("second", &top, 1);
-        ASSERT_TRUE(tooltip.GetToolInfo(info, &top, 1));
-        info.rect.right = 30;
-        tooltip.SetToolInfo(info);
-        tooltip.DelTool(&top, 2);
-    }
+    const test::ApiOverride<decltype(sys.SendMessageA)> record(sys.SendMessageA, RecordToolSize);
+    ASSERT_TRUE(tooltip.AddTool(&top, "first", &rect, 1));
+    tooltip.UpdateTipText("second", &top, 1);
+    ASSERT_TRUE(tooltip.GetToolInfo(info, &top, 1));
+    tooltip.SetToolInfo(info);
+    tooltip.DelTool(&top, 1);
     EXPECT_EQ(std::vector<UINT>(5, TTTOOLINFOA_V1_SIZE), recordSizes) << "NT 4 refuses a larger record";
 }
 
