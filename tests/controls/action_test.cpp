@@ -26,7 +26,7 @@ HINSTANCE WINAPI Shell(HWND owner, LPCSTR verb, LPCSTR file, LPCSTR parameters, 
     return reinterpret_cast<HINSTANCE>(answer);
 }
 BOOL WINAPI Beep(UINT type) { seen.push_back("beep " + std::to_string(type)); return TRUE; }
-int WINAPI Box(HWND, LPCSTR text, LPCSTR, UINT type) { seen.push_back((type == (MB_OK | MB_ICONSTOP) ? "stop box: " : "other box: ") + std::string(text)); return IDOK; }
+int WINAPI Box(HWND, LPCSTR text, LPCSTR, UINT type) { seen.push_back((type == (MB_OK | MB_ICONSTOP) ? STOP : "other box: ") + text); return IDOK; }
 LRESULT CALLBACK Receiver(HWND window, UINT message, WPARAM wParam, LPARAM lParam) {
     if (message != NOTIFY) return ::DefWindowProcA(window, message, wParam, lParam);
     seen.push_back("told " + std::to_string(wParam) + (lParam == reinterpret_cast<LPARAM>(running) ? ", the record" : ", not the record"));

@@ -28,9 +28,8 @@ std::string calls;  // what the test's windows were asked, in order
 
 std::string Text(const CWnd& window) { std::string text; window.GetWindowText(text); return text; }
 
-// A static that logs what reaches it: its subclassing and WM_SETTEXT (where
-// `fail` runs); as a control, the reflected colour request (told the
-// CTLCOLOR_* kind, answered with `answer`) and click; as a parent, the colour
+// A static that logs what reaches it: its subclassing and WM_SETTEXT (where `fail` runs); as a control, the
+// reflected colour request (told the CTLCOLOR_* kind, answered with `answer`) and click; as a parent, the colour
 // requests (answered gray) and clicks of its control 10 that reach it.
 class Logged : public CStatic {
 public:
@@ -61,10 +60,8 @@ BEGIN_MESSAGE_MAP(Logged, CStatic)
     ON_BN_CLICKED(10, OnChildClicked)
 END_MESSAGE_MAP()
 
-// A window's object: temporary for a window the program does not own;
-// permanent once attached or subclassed (PreSubclassWindow runs attached,
-// before the window's messages reach the map); gone from the map when
-// detached or destroyed.
+// A window's object: temporary for a window the program does not own; permanent once attached or subclassed
+// (PreSubclassWindow runs attached, before the messages reach the map); out of the map once detached or destroyed.
 TEST(HandleMap, TemporaryAttachedSubclassedAndDestroyedObjects) {
     TopWindow top;
     const HWND foreign = ::CreateWindowA("STATIC", "old", WS_CHILD, 0, 0, 9, 9, top, nullptr, nullptr, nullptr);
@@ -84,7 +81,7 @@ TEST(HandleMap, TemporaryAttachedSubclassedAndDestroyedObjects) {
     first.SetWindowText("new");
     EXPECT_EQ("attached, text new", calls) << "PreSubclassWindow found no object, or the map no message";
     EXPECT_EQ("new", Text(first)) << "Default did not give WM_SETTEXT to the static's own procedure";
-    EXPECT_EQ(foreign, first.Detach());
+    EXPECT_EQ(foreign, first.Detach()) << "Detach did not give the window back";
     EXPECT_EQ(classProc, ::GetWindowLongPtrA(foreign, GWLP_WNDPROC)) << "Detach did not put the procedure back";
     EXPECT_TRUE(second.Attach(foreign)) << "a detached window stayed in the map";
     second.DestroyWindow();
@@ -122,11 +119,11 @@ TEST(Reflection, TheControlAnswersFirstAndTheParentWhenItDoesNot) {
     };
     for (const auto& row : rows) {
         Logged parent, reflecting;
-        ASSERT_TRUE(parent.CreateEx(0, "STATIC", "", WS_POPUP, 300, 200, 200, 100, nullptr, nullptr));
+        ASSERT_TRUE(parent.CreateEx(0, "STATIC", "", WS_POPUP, 300, 200, 200, 100, nullptr, nullptr)) << row.what;
         CStatic plain;
         reflecting.answer = row.answer;
         CStatic& control = row.child == REFLECTING ? reflecting : plain;
-        ASSERT_TRUE(control.Create("", 0, CONTROL_RECT, &parent, 10));
+        ASSERT_TRUE(control.Create("", 0, CONTROL_RECT, &parent, 10)) << row.what;
         const HWND child = row.child == FOREIGN ? control.Detach() : control.m_hWnd;
         CClientDC dc(CWnd::FromHandle(child));
         const bool command = row.message == WM_COMMAND;
@@ -149,7 +146,7 @@ TEST(WindowProcedure, AnExceptionIsToldAndTheMessageGetsItsDefault) {
     for (const auto& row : rows) {
         const test::MessageBoxRecorder boxes;
         Logged control;
-        ASSERT_TRUE(control.Create("old", 0, CONTROL_RECT, &top));
+        ASSERT_TRUE(control.Create("old", 0, CONTROL_RECT, &top)) << row.what;
         control.fail = row.fail;
         control.SetWindowText("new");
         EXPECT_EQ("new", Text(control)) << row.what << ": the text was not stored after the failure";
