@@ -45,14 +45,8 @@ std::string Placed(const CWnd& control) {
     return Box(r.left, r.top, r.right - r.left, r.bottom - r.top);
 }
 std::string Client(const CWnd& control) { RECT r; control.GetClientRect(&r); return Box(r.left, r.top, r.right, r.bottom); }
-std::string ToolRect(CStyledStatic& control) {
-    CToolInfo tool;
-    return control.tooltip.GetToolInfo(tool, &control, 1) ? Box(tool.rect.left, tool.rect.top, tool.rect.right, tool.rect.bottom) : "(no tool)";
-}
-std::string ToolText(CStyledStatic& control) {
-    CToolInfo tool;
-    return control.tooltip.GetToolInfo(tool, &control, 1) ? tool.szText : "(no tool)";
-}
+std::string ToolRect(CStyledStatic& c) { CToolInfo tool; return c.tooltip.GetToolInfo(tool, &c, 1) ? Box(tool.rect.left, tool.rect.top, tool.rect.right, tool.rect.bottom) : "(no tool)"; }
+std::string ToolText(CStyledStatic& c) { CToolInfo tool; return c.tooltip.GetToolInfo(tool, &c, 1) ? tool.szText : "(no tool)"; }
 
 std::string Hex(COLORREF c) { char text[8]; std::snprintf(text, sizeof text, "%02X%02X%02X", GetRValue(c), GetGValue(c), GetBValue(c)); return text; }
 
