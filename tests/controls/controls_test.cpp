@@ -1,6 +1,7 @@
-// The styled static and the hyperlink in windows of the tests' own: fitting,
-// the answer to the parent's colour request, the tooltip's text, the
-// backgrounds read back pixel by pixel, and what a click on a link opens.
+// The hyperlink control's parts: the action (what the shell is asked or a window told, what the caller gets back,
+// what the user hears and reads when a run fails); the styled static and the hyperlink in windows of the tests'
+// own (fitting, the answer to the parent's colour request, the tooltip's text, the backgrounds read back pixel by
+// pixel, and what a click on a link opens).
 #include <gtest/gtest.h>
 
 #include <algorithm>
@@ -11,10 +12,101 @@
 #include <vector>
 
 #include "controls/static_hyperlink.h"
-#include "tests/support/message_boxes.h"
+#include "tests/support/api_override.h"
 
 namespace kg {
 namespace {
+
+using A = HyperlinkAction;
+using Calls = std::vector<std::string>;
+
+// What the action did, one text a call, in order; what the shell or the window answers.
+Calls seen;
+UINT_PTR answer = 0;
+const UINT NOTIFY = ::RegisterWindowMessageA("Kgsetup.ActionTest.Notify");
+const HyperlinkAction* running = nullptr;
+const std::string STOP = "stop box: ";
+
+HINSTANCE WINAPI Shell(HWND owner, LPCSTR verb, LPCSTR file, LPCSTR parameters, LPCSTR directory, INT show) {
+    seen.push_back(std::string(owner != nullptr ? "owned " : "") + verb + " '" + file + "' '" + parameters + "' '" + directory + "' " + std::to_string(show));
+    return reinterpret_cast<HINSTANCE>(answer);
+}
+BOOL WINAPI Beep(UINT type) { seen.push_back("beep " + std::to_string(type)); return TRUE; }
+int WINAPI StopBox(HWND, LPCSTR text, LPCSTR, UINT type) { seen.push_back((type == (MB_OK | MB_ICONSTOP) ? STOP : "other box: ") + text); return IDOK; }
+LRESULT CALLBACK Receiver(HWND window, UINT message, WPARAM wParam, LPARAM lParam) {
+    if (message != NOTIFY) return ::DefWindowProcA(window, message, wParam, lParam);
+    seen.push_back("told " + std::to_string(wParam) + (lParam == reinterpret_cast<LPARAM>(running) ? ", the record" : ", not the record"));
+    return static_cast<LRESULT>(answer);
+}
+
+// The shell, the beep and the boxes observed.
+class Observed : public ::testing::Test {
+protected:
+    const test::ApiOverride<decltype(sys.ShellExecuteA)> shell_{sys.ShellExecuteA, Shell};
+    const test::ApiOverride<decltype(sys.MessageBeep)> beep_{sys.MessageBeep, Beep};
+    const test::ApiOverride<decltype(sys.MessageBoxA)> box_{sys.MessageBoxA, StopBox};
+};
+
+TEST_F(Observed, Runs) {
+    // Top-level: a broadcast reaches only those.
+    const HWND window = ::CreateWindowExA(0, "STATIC", "", WS_POPUP, 0, 0, 9, 9, nullptr, nullptr, nullptr, nullptr);
+    ::SetWindowLongPtrA(window, GWLP_WNDPROC, reinterpret_cast<LONG_PTR>(Receiver));
+    // type, file, parameters, directory, show, window: the record; answer: the shell's or the window's; report:
+    // Run's argument; then what Run returns, the outcome it leaves, and what it did: shell or window, beep, box
+    const struct { const char* what; int type; const char *file, *parameters, *directory; int show; HWND window; UINT_PTR answer; BOOL report, result; int outcome; Calls calls; } rows[] = {
+        {"defaults, accepted", A::ACTION_OPEN, "", "", "", 1, nullptr, 33, TRUE, TRUE, -1, {"open '' '' '' 1"}},
+        {"printed", A::ACTION_PRINT, "C:\\a.txt", "/q", "C:\\", 0, nullptr, 0x1234, TRUE, TRUE, -1, {"print 'C:\\a.txt' '/q' 'C:\\' 0"}},
+        {"explored, out of memory", A::ACTION_EXPLORE, "C:\\w", "", "", 3, nullptr, 0, TRUE, FALSE, 0, {"explore 'C:\\w' '' '' 3", "beep 0", STOP + "The operating system is out\nof memory or resources."}},
+        {"file not found", A::ACTION_OPEN, "x", "", "", 1, nullptr, 2, TRUE, FALSE, 2, {"open 'x' '' '' 1", "beep 0", STOP + "The specified file was not found."}},
+        {"no association", A::ACTION_OPEN, "x", "", "", 1, nullptr, 31, TRUE, FALSE, 31, {"open 'x' '' '' 1", "beep 0", STOP + "There is no application associated\nwith the given filename extension."}},
+        {"no library", A::ACTION_OPEN, "x", "", "", 1, nullptr, 32, TRUE, FALSE, 32, {"open 'x' '' '' 1", "beep 0", STOP + "The specified dynamic-link library was not found."}},
+        {"an unknown refusal", A::ACTION_OPEN, "x", "", "", 1, nullptr, 4, TRUE, FALSE, 4, {"open 'x' '' '' 1", "beep 0", STOP + "Unknown error!"}},
+        {"refused, not told", A::ACTION_OPEN, "x", "", "", 1, nullptr, 2, FALSE, FALSE, 2, {"open 'x' '' '' 1"}},
+        {"e-mail", A::ACTION_EMAIL, "a@example.com", "", "", 1, nullptr, 40, TRUE, TRUE, -1, {"open 'mailto:a@example.com' '' '' 1"}},
+        {"none", A::ACTION_NONE, "x", "", "", 1, nullptr, 0, TRUE, TRUE, -1, {}},
+        {"type 6", 6, "x", "", "", 1, nullptr, 0, TRUE, FALSE, -2, {"beep 0", STOP + "Failed to execute unknown action!"}},
+        {"type -1, not told", -1, "x", "", "", 1, nullptr, 0, FALSE, FALSE, -2, {}},
+        {"user defined, handled", A::ACTION_USERDEFINED, "", "", "", 1, window, 1, TRUE, TRUE, -1, {"told 0, the record"}},
+        {"user defined, not handled", A::ACTION_USERDEFINED, "", "", "", 1, window, 0, TRUE, FALSE, -3, {"told 0, the record", "beep 0", STOP + "User defined action failed!"}},
+        {"user defined, posted to every window", A::ACTION_USERDEFINED, "", "", "", 1, HWND_BROADCAST, 0, TRUE, TRUE, -1, {"told 0, the record"}},
+    };
+    HyperlinkAction action;  // one record for every row: nothing of one run may leak into the next
+    running = &action;
+    action.notifyMessage = NOTIFY;
+    for (const auto& row : rows) {
+        seen.clear();
+        answer = row.answer;
+        action.actionType = row.type;
+        action.file = row.file;
+        action.parameters = row.parameters;
+        action.workingDirectory = row.directory;
+        action.showCommand = row.show;
+        action.notifyWindow = row.window;
+        EXPECT_EQ(row.result, action.Run(row.report)) << row.what;
+        MSG msg;
+        while (::PeekMessageA(&msg, window, 0, 0, PM_REMOVE)) ::DispatchMessageA(&msg);
+        EXPECT_EQ(row.calls, seen) << row.what;
+        EXPECT_EQ(row.outcome, action.outcome) << row.what;
+        // The shell's result is kept only when the shell accepted the request.
+        EXPECT_EQ(row.result && row.answer > 32 ? reinterpret_cast<HINSTANCE>(row.answer) : nullptr, action.shellResult) << row.what;
+        EXPECT_EQ(row.file, action.file) << row.what << ": the run left the file changed";
+    }
+    ::DestroyWindow(window);
+}
+
+// A failed notification whose type the owner changed afterwards is told by
+// the type's name, or as an unknown action rather than read from beyond the names.
+TEST_F(Observed, AFailedNotificationIsToldByTheTypesName) {
+    const struct { int type; std::string box; } rows[] = {{A::ACTION_NONE, "None action failed!"}, {6, "Failed to execute unknown action!"}, {-1, "Failed to execute unknown action!"}};
+    for (const auto& row : rows) {
+        seen.clear();
+        HyperlinkAction action;
+        action.actionType = row.type;
+        action.outcome = A::OUTCOME_NOTIFY_FAILED;
+        action.ReportError();
+        EXPECT_EQ((Calls{"beep 0", STOP + row.box}), seen) << "type " << row.type;
+    }
+}
 
 const char* const ADDRESS = "http://www.kestrelgard.example/";
 constexpr int ID = 1004;
@@ -193,30 +285,27 @@ TEST(StyledStatic, BackgroundsFollowTheFadeFormula) {
     }
 }
 
-TEST(StyledStatic, ABrushThatCannotBeMadeEndsThePaintingWithABox) {
-    const test::MessageBoxRecorder boxes;
+TEST_F(Observed, ABrushThatCannotBeMadeEndsThePaintingWithABox) {
+    seen.clear();
     const test::ApiOverride<decltype(sys.CreateSolidBrush)> noBrush(sys.CreateSolidBrush, [](COLORREF) -> HBRUSH { return nullptr; });
     EXPECT_EQ(std::vector<COLORREF>(40, UNTOUCHED), Painted(3, ORANGE, 40, "no brush")) << "painted without a brush";
-    ASSERT_EQ(1u, boxes.Boxes().size()) << "not told once";
-    EXPECT_EQ("A required resource was unavailable.", boxes.Boxes()[0].text) << "not told the brush was missing";
+    EXPECT_EQ(Calls{STOP + "A required resource was unavailable."}, seen) << "not told once that the brush was missing";
 }
 
-std::vector<std::string> opened;
-HINSTANCE WINAPI Shell(HWND, LPCSTR verb, LPCSTR file, LPCSTR, LPCSTR, INT) { opened.push_back(std::string(verb) + " " + file); return reinterpret_cast<HINSTANCE>(42); }
-
-TEST(Hyperlink, WhatAClickOpensAndTheTooltipShows) {
-    const test::ApiOverride<decltype(sys.ShellExecuteA)> shell(sys.ShellExecuteA, Shell);
+TEST_F(Observed, WhatAClickOnALinkOpensAndTheTooltipShows) {
     const std::string purple = "800080, no brush, its font, transparent", parents = "000000, the parent's brush";
+    const std::string address = std::string("open '") + ADDRESS + "' '' '' 1";
     // file, useWindowText: the action's file and whether the window text stands in for an empty one; then the
     // tooltip's text, what a click opens and the answer to the colour request after it
-    const struct { const char* what; DWORD style; const char* file; BOOL useWindowText; const char *tooltip, *opens; std::string after; } rows[] = {
-        {"the window text", SS_CENTER, "", TRUE, ADDRESS, "open http://www.kestrelgard.example/", purple},
-        {"the owner's file", SS_CENTER, "C:\\readme.txt", TRUE, "C:\\readme.txt", "open C:\\readme.txt", purple},
-        {"without the window text", SS_CENTER, "", FALSE, "", "open ", purple},
-        {"a frame: no font, its parent's colours", SS_BLACKFRAME, "", TRUE, "", "open http://www.kestrelgard.example/", parents},
+    const struct { const char* what; DWORD style; const char* file; BOOL useWindowText; const char* tooltip; std::string opens, after; } rows[] = {
+        {"the window text", SS_CENTER, "", TRUE, ADDRESS, address, purple},
+        {"the owner's file", SS_CENTER, "C:\\readme.txt", TRUE, "C:\\readme.txt", "open 'C:\\readme.txt' '' '' 1", purple},
+        {"without the window text", SS_CENTER, "", FALSE, "", "open '' '' '' 1", purple},
+        {"a frame: no font, its parent's colours", SS_BLACKFRAME, "", TRUE, "", address, parents},
     };
+    answer = 42;
     for (const auto& row : rows) {
-        opened.clear();
+        seen.clear();
         Parent parent(400, 200);
         CStaticHyperlink link;
         link.action.file = row.file;
@@ -226,7 +315,7 @@ TEST(Hyperlink, WhatAClickOpensAndTheTooltipShows) {
         LOGFONTA font{};
         EXPECT_EQ(row.style == SS_CENTER, link.textFont.GetLogFont(&font) != 0 && font.lfUnderline) << row.what << ": the window's font not underlined, or a font for a frame";
         parent.SendMessage(WM_COMMAND, MAKEWPARAM(ID, STN_CLICKED), reinterpret_cast<LPARAM>(link.m_hWnd));
-        EXPECT_EQ(std::vector<std::string>{row.opens}, opened) << row.what;
+        EXPECT_EQ(Calls{row.opens}, seen) << row.what;
         EXPECT_EQ(row.file, link.action.file) << row.what << ": the click changed the action's file";
         EXPECT_EQ(row.after, AskColours(parent, link)) << row.what;
     }
