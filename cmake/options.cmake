@@ -11,6 +11,11 @@ if(WIN32)
   target_compile_options(kg_options INTERFACE -ffunction-sections -fdata-sections)
   # The C and C++ runtimes are linked in: the program needs no MinGW DLL.
   target_link_options(kg_options INTERFACE -static -Wl,--gc-sections)
+  # Link-time optimisation for the programs that set KG_LINK_TIME_OPTIMISED
+  # (the installer): our objects carry both the optimiser's form and plain
+  # code, and every other program (the tests) links the plain code.
+  target_compile_options(kg_options INTERFACE -flto -ffat-lto-objects)
+  target_link_options(kg_options INTERFACE $<IF:$<BOOL:$<TARGET_PROPERTY:KG_LINK_TIME_OPTIMISED>>,-flto,-fno-lto>)
   if(CMAKE_SIZEOF_VOID_P EQUAL 4)
     target_link_options(kg_options INTERFACE
       -Wl,--major-os-version,4 -Wl,--minor-os-version,0

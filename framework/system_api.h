@@ -23,6 +23,8 @@ struct SystemApi {
     KG_SYSTEM_API(DeleteFileA);
     KG_SYSTEM_API(CreateDirectoryA);
     KG_SYSTEM_API(RemoveDirectoryA);
+    KG_SYSTEM_API(GetFileAttributesA);
+    KG_SYSTEM_API(GetVolumeInformationA);
     KG_SYSTEM_API(FindFirstFileA);
     KG_SYSTEM_API(FindNextFileA);
     KG_SYSTEM_API(FindClose);
@@ -30,6 +32,9 @@ struct SystemApi {
     KG_SYSTEM_API(GetTempPathA);
     KG_SYSTEM_API(GetSystemDirectoryA);
     KG_SYSTEM_API(GetModuleFileNameA);
+    // Security
+    KG_SYSTEM_API(OpenProcessToken);
+    KG_SYSTEM_API(GetTokenInformation);
     // System texts
     KG_SYSTEM_API(FormatMessageA);
     KG_SYSTEM_API(LocalFree);

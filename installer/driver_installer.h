@@ -9,6 +9,7 @@
 
 #include <string>
 
+#include "framework/handle.h"
 #include "payload/archive.h"
 
 namespace kg {
@@ -47,7 +48,11 @@ public:
     void ShowSystemError(UINT id, DWORD code);
     void ShowTextSystemError(const std::string& text, DWORD code);
 
+    // Makes the temporary folder anew for this run (whatever had its name is
+    // removed first) and extracts the payload into it.
     bool ExtractPayload();
+    // Deletes the files of the temporary folder and the folder, if this run
+    // made it; any other folder of that name is not the run's to touch.
     bool RemoveTempFolder();
 
     const std::string& GetTempFolderPath() const { return tempFolderPath; }
@@ -61,6 +66,8 @@ private:
     bool UpdateInstallStatus();
     bool QueryDriverStatus();
 
+    // Creates and holds the temporary folder; ERROR_SUCCESS or the error.
+    DWORD MakeTempFolder();
     bool CopyProductFiles();
     bool CopyProductFile(const std::string& source, const std::string& destination, const std::string& name);
     void ReportServiceFailure(UINT id, const CDWException& failure);
@@ -82,6 +89,9 @@ private:
     std::string driverSourcePath;
     std::string driverDestinationPath;
     std::string tempFolderPath;
+    // The temporary folder, held open from its creation to its removal; no
+    // handle when this run did not make it.
+    FileHandle tempFolder;
 };
 
 }  // namespace kg

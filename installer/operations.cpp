@@ -76,10 +76,19 @@ bool DriverInstaller::CopyProductFiles() {
 
 bool DriverInstaller::CopyProductFile(const std::string& source, const std::string& destination,
                                       const std::string& name) {
-    if (sys.CopyFileA(source.c_str(), destination.c_str(), FALSE)) {
+    DWORD error = ERROR_SUCCESS;
+    if (!tempFolder) {
+        // Only out of the folder that this run made: one of that name that
+        // could not be replaced may hold anybody's file. The copy fails as
+        // from a folder without the file.
+        error = sys.GetFileAttributesA(tempFolderPath.c_str()) == INVALID_FILE_ATTRIBUTES ? ERROR_PATH_NOT_FOUND
+                                                                                          : ERROR_FILE_NOT_FOUND;
+    } else if (!sys.CopyFileA(source.c_str(), destination.c_str(), FALSE)) {
+        error = ::GetLastError();
+    }
+    if (error == ERROR_SUCCESS) {
         return true;
     }
-    const DWORD error = ::GetLastError();
     ShowTextSystemError(FormatString(IDS_COPY_FAILED, name), error);
     return false;
 }

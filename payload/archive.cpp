@@ -10,20 +10,52 @@
 namespace kg {
 namespace {
 
-// Reads the trailer from back to front: every field is reached by its own
-// positioning relative to the end of the file, followed by one read.
+// Signing tools start the certificate table on an 8-byte boundary and put up
+// to 7 zero bytes before it.
+constexpr unsigned CERTIFICATE_ALIGNMENT = 8;
+
+// Where the trailer must end: at the end of an unsigned file; in a signed
+// one directly before the certificate table, less the zero bytes that
+// aligned the table. False when the table does not end the file: bytes
+// behind a signature are covered by nothing, so they were added after
+// signing.
+bool FindTrailerEnd(CFile& file, const ImageLayout& image, std::uint64_t& end) {
+    const std::uint64_t length = file.GetLength();
+    end = length;
+    if (!image.IsSigned()) {
+        return true;
+    }
+    if (image.certificateOffset > length || image.certificateSize != length - image.certificateOffset) {
+        return false;
+    }
+    end = image.certificateOffset;
+    unsigned char padding[CERTIFICATE_ALIGNMENT - 1];
+    const unsigned span = static_cast<unsigned>(std::min<std::uint64_t>(end, sizeof padding));
+    file.Seek(static_cast<std::int64_t>(end - span), CFile::begin);
+    if (file.Read(padding, span) != span) {
+        return false;
+    }
+    for (unsigned i = span; i > 0 && padding[i - 1] == 0; --i) {
+        --end;
+    }
+    return true;
+}
+
+// Reads the trailer from back to front, from where it ends: every field is
+// reached by its own positioning relative to the end of the file, followed by
+// one read.
 class TrailerReader {
 public:
-    TrailerReader(CFile& file, std::uint64_t length) : file_(file), length_(length) {}
+    TrailerReader(CFile& file, std::uint64_t end) : file_(file), end_(end), behind_(file.GetLength() - end) {}
 
     // Steps `size` bytes further back and reads them there. False when that
     // would be before the start of the file or the read comes up short.
     bool ReadBack(void* buffer, std::uint32_t size) {
-        if (size > length_ - back_) {
+        if (size > end_ - back_) {
             return false;
         }
         back_ += size;
-        file_.Seek(-static_cast<std::int64_t>(back_), CFile::end);
+        file_.Seek(-static_cast<std::int64_t>(behind_ + back_), CFile::end);
         return file_.Read(buffer, size) == size;
     }
 
@@ -37,11 +69,12 @@ public:
     }
 
     // Where the trailer read so far begins.
-    std::uint64_t Start() const { return length_ - back_; }
+    std::uint64_t Start() const { return end_ - back_; }
 
 private:
     CFile& file_;
-    const std::uint64_t length_;
+    const std::uint64_t end_;
+    const std::uint64_t behind_;  // bytes after the trailer: a signature
     std::uint64_t back_ = 0;
 };
 
@@ -84,13 +117,21 @@ int PayloadArchive::ReadDirectory(const std::string& path) {
         return PAYLOAD_OPEN_FAILED;
     }
     try {
-        TrailerReader trailer(file, file.GetLength());
+        const ImageLayout image = ReadImageLayout(file);
+        std::uint64_t end = 0;
+        if (!FindTrailerEnd(file, image, end)) {
+            return PAYLOAD_DAMAGED;
+        }
+        TrailerReader trailer(file, end);
         char magic[PAYLOAD_MAGIC_SIZE];
         if (!trailer.ReadBack(magic, sizeof magic) || std::memcmp(magic, PAYLOAD_MAGIC, sizeof magic) != 0) {
             // Bytes behind the image without a directory are a payload that
-            // lost its end (a cut download); an image cut short is damaged too.
-            const std::uint64_t image = ImageExtent(file);
-            return image != 0 && image != file.GetLength() ? PAYLOAD_DAMAGED : PAYLOAD_NO_MAGIC;
+            // lost its end (a cut download); an image cut short is damaged
+            // too. Zero bytes that aligned a certificate table may end the
+            // image itself.
+            const std::uint64_t limit = image.IsSigned() ? image.certificateOffset : end;
+            const bool whole = image.imageEnd == 0 || (image.imageEnd >= end && image.imageEnd <= limit);
+            return whole ? PAYLOAD_NO_MAGIC : PAYLOAD_DAMAGED;
         }
         std::uint32_t declared = 0;
         if (!trailer.ReadBack(declared)) {

@@ -24,11 +24,13 @@ public:
     PayloadArchive& operator=(const PayloadArchive&) = delete;
     virtual ~PayloadArchive() = default;
 
-    // Fills the table from the trailer of the file at `path`. Returns
-    // PAYLOAD_OK, PAYLOAD_OPEN_FAILED, PAYLOAD_NO_MAGIC, PAYLOAD_EMPTY, or
-    // PAYLOAD_DAMAGED for a trailer that does not fit the file or the table
-    // (the table is then left empty), and for a program file without the
-    // magic whose size differs from what its image headers declare.
+    // Fills the table from the trailer of the file at `path`: at the end of
+    // the file, or in a signed file directly before its certificate table.
+    // Returns PAYLOAD_OK, PAYLOAD_OPEN_FAILED, PAYLOAD_NO_MAGIC,
+    // PAYLOAD_EMPTY, or PAYLOAD_DAMAGED for a trailer that does not fit the
+    // file or the table (the table is then left empty), for a program file
+    // without the magic whose size differs from what its image headers
+    // declare, and for a signed file with bytes behind its certificate table.
     int ReadDirectory(const std::string& path);
 
 #ifdef _WIN32

@@ -6,7 +6,9 @@
 //   for each entry, in file order: offset, size, name bytes, name length
 //   entry count
 //   the 10 magic bytes "!QARN_SFX!" (no terminator), the file's last bytes
-// The reader reaches every field by its distance from the end of the file.
+//   (in a signed file: the last bytes before the certificate table and the
+//   zero bytes that align it)
+// The reader reaches every field by its distance from the trailer's end.
 #pragma once
 
 #include <cstdint>

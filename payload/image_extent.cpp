@@ -30,22 +30,23 @@ bool ReadAt(CFile& file, std::uint64_t offset, void* buffer, unsigned size) {
 
 }  // namespace
 
-std::uint64_t ImageExtent(CFile& file) {
+ImageLayout ReadImageLayout(CFile& file) {
+    ImageLayout layout;
     unsigned char dos[DOS_HEADER_SIZE];
     if (!ReadAt(file, 0, dos, sizeof dos) || dos[0] != 'M' || dos[1] != 'Z') {
-        return 0;
+        return layout;
     }
     const std::uint64_t pe = LoadU32(dos + PE_OFFSET_FIELD);
     unsigned char header[PE_HEADER_SIZE];
     if (!ReadAt(file, pe, header, sizeof header) || std::memcmp(header, "PE\0\0", 4) != 0) {
-        return 0;
+        return layout;
     }
     const std::uint32_t sections = U16(header + 6);
     const std::uint64_t symbolTable = LoadU32(header + 12);
     const std::uint64_t symbols = LoadU32(header + 16);
     const std::uint32_t optionalSize = U16(header + 20);
     if (sections > MAX_SECTIONS) {
-        return 0;
+        return layout;
     }
     const std::uint64_t sectionTable = pe + PE_HEADER_SIZE + optionalSize;
     std::uint64_t end = sectionTable + std::uint64_t{sections} * SECTION_HEADER_SIZE;
@@ -54,19 +55,19 @@ std::uint64_t ImageExtent(CFile& file) {
     unsigned char optional[240] = {};
     const unsigned optionalRead = std::min<unsigned>(optionalSize, sizeof optional);
     if (!ReadAt(file, pe + PE_HEADER_SIZE, optional, optionalRead)) {
-        return 0;
+        return layout;
     }
     const std::uint32_t directories = U16(optional) == PE32_PLUS_MAGIC ? 112 : 96;
     const std::uint32_t security = directories + SECURITY_DIRECTORY * 8;
-    if (optionalRead >= security + 8 && LoadU32(optional + directories - 4) > SECURITY_DIRECTORY &&
-        LoadU32(optional + security) != 0) {
-        end = std::max(end, std::uint64_t{LoadU32(optional + security)} + LoadU32(optional + security + 4));
+    if (optionalRead >= security + 8 && LoadU32(optional + directories - 4) > SECURITY_DIRECTORY) {
+        layout.certificateOffset = LoadU32(optional + security);
+        layout.certificateSize = layout.certificateOffset != 0 ? LoadU32(optional + security + 4) : 0;
     }
 
     for (std::uint32_t i = 0; i < sections; ++i) {
         unsigned char section[SECTION_HEADER_SIZE];
         if (!ReadAt(file, sectionTable + std::uint64_t{i} * SECTION_HEADER_SIZE, section, sizeof section)) {
-            return 0;
+            return ImageLayout();
         }
         const std::uint32_t rawSize = LoadU32(section + 16);
         if (rawSize != 0) {
@@ -81,7 +82,8 @@ std::uint64_t ImageExtent(CFile& file) {
         unsigned char namesSize[4];
         end = std::max(end, ReadAt(file, names, namesSize, sizeof namesSize) ? names + LoadU32(namesSize) : names);
     }
-    return end;
+    layout.imageEnd = end;
+    return layout;
 }
 
 }  // namespace kg

@@ -5,7 +5,7 @@
 KG_PACKAGES=(
     cmake ninja-build g++ clang libclang-rt-14-dev googletest
     g++-mingw-w64-x86-64-win32 g++-mingw-w64-i686-win32 binutils-mingw-w64-x86-64 binutils-mingw-w64-i686
-    wine wine64 xvfb x11-apps x11-utils imagemagick locales python3
+    wine wine64 xvfb x11-apps x11-utils imagemagick locales python3 osslsigncode openssl
 )
 
 kg_install_missing() {

@@ -148,6 +148,7 @@ TEST(Construction, StatusAndExtraction) {
     const std::string reopenFailed = "[Cannot open " + GetModuleFilePath(nullptr) + " for reading: " +
                                      RemoveLineBreaks(FormatSystemMessage(ERROR_SHARING_VIOLATION)) + " 48]";
     const std::string queryFailed = "An error occurred while querying the status of the driver:";
+    // CreateFileA opens the temporary folder to hold it, then the program file twice.
     const struct { const char* what; Machine machine; Fault fault; InstallStatus status; std::string told, boxes; } rows[] = {
         {"clean", Clean, {}, INSTALL_STATUS_NOT_INSTALLED, "", ""},
         {"a temporary folder left by someone", Clean, {"stale temporary folder"}, INSTALL_STATUS_NOT_INSTALLED, "", ""},
@@ -158,7 +159,7 @@ TEST(Construction, StatusAndExtraction) {
         {"manager access denied", Installed, {"OpenSCManagerA", 1, ERROR_ACCESS_DENIED}, INSTALL_STATUS_NOT_INSTALLED, queryFailed + "Cannot access the service control manager", ""},
         {"manager unavailable", Installed, {"OpenSCManagerA", 1, RPC_S_SERVER_UNAVAILABLE}, INSTALL_STATUS_NOT_INSTALLED, queryFailed + "Cannot open the service control manager", ""},
         {"folder not created", Clean, {"CreateDirectoryA", 1, ERROR_ACCESS_DENIED}, INSTALL_STATUS_NOT_INSTALLED, folderFailed + EXTRACT_FAILED, ""},
-        {"program file not opened again", Clean, {"CreateFileA", 2, ERROR_SHARING_VIOLATION}, INSTALL_STATUS_NOT_INSTALLED, EXTRACT_FAILED, reopenFailed},
+        {"program file not opened again", Clean, {"CreateFileA", 3, ERROR_SHARING_VIOLATION}, INSTALL_STATUS_NOT_INSTALLED, EXTRACT_FAILED, reopenFailed},
     };
     const ApiOverride recorder(sys.MessageBoxA, &RecordBox);
     for (const auto& row : rows) {

@@ -19,6 +19,7 @@ namespace {
 using test::PackedImage;
 using test::Pattern;
 using test::RawTrailer;
+using test::Signed;
 using test::U32;
 using Files = std::map<std::string, std::string>;
 
@@ -48,6 +49,11 @@ TEST(Payload, WhatEachProgramFileExtracts) {
                                    "LPT9.log", "CON .txt", "a*b", "a?b", "a|b", "a<b", "a>b", "a\"b", "a\x01", "CONSOLE", "COM0", "LPT", "a b", " a", ".a"}) {
         names.push_back({name, name});
     }
+    // Packed, then signed: an image that will get a certificate table. Its
+    // trailer ends on an 8-byte boundary with 1 byte of data; 4 bytes need 5
+    // zero bytes before the table.
+    const std::string signable = test::MinimalImage(0x480, 0x80).substr(0, 0x400);
+    const std::string aligned = PackedImage(signable, {{"a.txt", "1"}}), padded = PackedImage(signable, {{"a.txt", "1234"}});
     const std::string data = Pattern(2000) + Pattern(100, 5);
     const auto bad = [&](std::vector<test::RawEntry> entries, std::uint32_t count) { return data + RawTrailer(entries, count); };
     const struct { const char* what; std::string file; int result; Files written; } rows[] = {
@@ -67,6 +73,15 @@ TEST(Payload, WhatEachProgramFileExtracts) {
         {"signed image alone", test::MinimalImage(0x400, 0x80), PAYLOAD_NO_MAGIC, {}},
         {"signed 64-bit image alone", test::MinimalImage(0x400, 0x80, true), PAYLOAD_NO_MAGIC, {}},
         {"signed image cut into its signature", test::MinimalImage(0x400, 0x80).substr(0, 0x3F0), PAYLOAD_DAMAGED, {}},
+        {"signed right behind the trailer", Signed(aligned), PAYLOAD_OK, {{"a.txt", "1"}}},
+        {"signed after 5 bytes of alignment", Signed(padded), PAYLOAD_OK, {{"a.txt", "1234"}}},
+        {"signed with a large table", Signed(padded, 5000), PAYLOAD_OK, {{"a.txt", "1234"}}},
+        {"signed, its payload cut by a byte", Signed(padded.substr(0, padded.size() - 1)), PAYLOAD_DAMAGED, {}},
+        {"signed, a byte behind the table", Signed(padded) + "x", PAYLOAD_DAMAGED, {}},
+        {"signed, a payload appended behind the table", PackedImage(test::MinimalImage(0x400, 0x80), {{"a.txt", "1"}}), PAYLOAD_DAMAGED, {}},
+        {"signed, the table reaching past the end", Signed(padded).substr(0, Signed(padded).size() - 1), PAYLOAD_DAMAGED, {}},
+        {"signed, a byte other than zero before the table", Signed(padded + "x"), PAYLOAD_DAMAGED, {}},
+        {"signed, 8 zero bytes before the table", Signed(aligned + std::string(8, '\0')), PAYLOAD_DAMAGED, {}},
         {"empty payload", Pattern(64) + RawTrailer({}, 0), PAYLOAD_EMPTY, {}},
         {"packed, cut by a byte", packed.substr(0, packed.size() - 1), PAYLOAD_DAMAGED, {}},
         {"packed, cut into the data", packed.substr(0, image.size() + 100), PAYLOAD_DAMAGED, {}},

@@ -72,7 +72,8 @@ public:
         static const struct { const char* name; void (*arm)(const Fault&); void (*disarm)(); const int* calls; } hooks[] = {
             KG_HOOK(CreateFileA), KG_HOOK(ReadFile), KG_HOOK(WriteFile), KG_HOOK(CreateDirectoryA), KG_HOOK(RemoveDirectoryA),
             KG_HOOK(FindFirstFileA), KG_HOOK(GetDriveTypeA), KG_HOOK(OpenSCManagerA), KG_HOOK(EnumServicesStatusA),
-            KG_HOOK(CreateServiceA), KG_HOOK(OpenServiceA), KG_HOOK(StartServiceA), KG_HOOK(DeleteService), KG_HOOK(RegSetValueExA)};
+            KG_HOOK(CreateServiceA), KG_HOOK(OpenServiceA), KG_HOOK(StartServiceA), KG_HOOK(DeleteService), KG_HOOK(RegSetValueExA),
+            KG_HOOK(OpenProcessToken)};
 #undef KG_HOOK
         for (const auto& hook : hooks) {
             if (fault.call == hook.name) {

@@ -9,6 +9,7 @@
 
 #include "framework/file.h"
 #include "payload/archive.h"
+#include "payload/image_extent.h"
 #include "payload/writer.h"
 
 namespace fs = std::filesystem;
@@ -24,11 +25,13 @@ constexpr char USAGE[] =
     "  kgpack pack INSTALLER FILE... [-o OUT]\n"
     "      Appends the FILEs, in the order given, to INSTALLER as its payload:\n"
     "      in place, or into OUT with INSTALLER left as it is. Each file is\n"
-    "      stored under its bare file name.\n"
+    "      stored under its bare file name. A signed INSTALLER is refused:\n"
+    "      pack first, then sign the packed installer.\n"
     "  kgpack list FILE\n"
     "      Lists the payload entries of FILE with their offsets and sizes.\n"
     "  kgpack verify FILE\n"
-    "      Checks that FILE carries a sound payload.\n"
+    "      Checks that FILE carries a sound payload (signed or not; the\n"
+    "      signature itself is checked by the signing tools).\n"
     "  kgpack --help\n"
     "\n"
     "Exit codes: 0 done (verify: the payload is sound); 1 the operation failed\n"
@@ -55,13 +58,17 @@ const char* DescribeResult(int result) {
     }
 }
 
+void OpenForReading(CFile& file, const std::string& path) {
+    CFileException error;
+    if (!file.Open(path.c_str(), CFile::modeRead | CFile::shareDenyWrite, &error)) {
+        throw error;
+    }
+}
+
 // Copies all of `path` to the end of `out`.
 void AppendFile(CFile& out, const std::string& path) {
     CFile in;
-    CFileException error;
-    if (!in.Open(path.c_str(), CFile::modeRead | CFile::shareDenyWrite, &error)) {
-        throw error;
-    }
+    OpenForReading(in, path);
     std::vector<char> buffer(1 << 16);
     while (const unsigned read = in.Read(buffer.data(), static_cast<unsigned>(buffer.size()))) {
         out.Write(buffer.data(), read);
@@ -70,11 +77,15 @@ void AppendFile(CFile& out, const std::string& path) {
 
 std::uint64_t FileLength(const std::string& path) {
     CFile file;
-    CFileException error;
-    if (!file.Open(path.c_str(), CFile::modeRead | CFile::shareDenyWrite, &error)) {
-        throw error;
-    }
+    OpenForReading(file, path);
     return file.GetLength();
+}
+
+// The signature's certificate table, as the file's headers declare it.
+kg::ImageLayout Layout(const std::string& path) {
+    CFile file;
+    OpenForReading(file, path);
+    return kg::ReadImageLayout(file);
 }
 
 int Pack(const std::string& installer, const std::vector<std::string>& files, const std::string& output) {
@@ -82,6 +93,11 @@ int Pack(const std::string& installer, const std::vector<std::string>& files, co
     const int state = existing.ReadDirectory(installer);
     if (state == kg::PAYLOAD_OPEN_FAILED) {
         return Fail(installer + ": cannot be opened");
+    }
+    // The signature covers the whole file: anything appended breaks it.
+    if (Layout(installer).IsSigned()) {
+        return Fail(installer + ": is signed, and packing would break its signature; pack the unsigned program, "
+                                "then sign the packed installer");
     }
     if (state != kg::PAYLOAD_NO_MAGIC) {
         return Fail(installer + ": already carries a payload");
@@ -147,8 +163,14 @@ int List(const std::string& path) {
                     static_cast<unsigned long>(entry.size), entry.name.c_str());
         trailer += kg::ENTRY_FIXED_SIZE + entry.name.size();
     }
-    std::printf("%lu entries, trailer %lu bytes\n", static_cast<unsigned long>(archive.GetCount()),
+    std::printf("%lu entries, trailer %lu bytes", static_cast<unsigned long>(archive.GetCount()),
                 static_cast<unsigned long>(trailer));
+    const kg::ImageLayout image = Layout(path);
+    if (image.IsSigned()) {
+        std::printf(", signed: certificate table of %lu bytes at %lu", static_cast<unsigned long>(image.certificateSize),
+                    static_cast<unsigned long>(image.certificateOffset));
+    }
+    std::printf("\n");
     return EXIT_DONE;
 }
 
@@ -163,7 +185,8 @@ int Verify(const std::string& path) {
             return Fail(path + ": entry " + std::to_string(i) + " is not a plain file name");
         }
     }
-    std::printf("%s: %lu entries, sound\n", path.c_str(), static_cast<unsigned long>(archive.GetCount()));
+    std::printf("%s: %lu entries, sound%s\n", path.c_str(), static_cast<unsigned long>(archive.GetCount()),
+                Layout(path).IsSigned() ? ", signed" : "");
     return EXIT_DONE;
 }
 

@@ -18,6 +18,7 @@ pack(one ${CORPUS}/src/a.txt)
 pack(two ${CORPUS}/src/kestgard.sys ${CORPUS}/src/kestgard.dll)
 pack(three ${CORPUS}/src/empty ${CORPUS}/src/a.txt ${CORPUS}/src/kestgard.dll)
 file(REMOVE_RECURSE ${CORPUS}/src)
-# Program images whose headers say where the image ends.
+# Program images whose headers say where the image ends, and two signed with
+# osslsigncode (a test certificate): the trailer before the certificate table.
 file(COPY ${SEEDS}/ DESTINATION ${CORPUS})
 file(TOUCH ${CORPUS}/.made)
