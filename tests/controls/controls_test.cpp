@@ -1,0 +1,304 @@
+// The hyperlink control's parts: the action (what the shell is asked or a window told, what the caller gets back,
+// what the user hears and reads when it fails); the styled static and the hyperlink in windows of the tests' own
+// (fitting, colours, the tooltip's text, backgrounds read back pixel by pixel, what a click on a link opens).
+#include <gtest/gtest.h>
+
+#include <algorithm>
+#include <cstdint>
+#include <cstdio>
+#include <cstring>
+#include <string>
+#include <tuple>
+#include <vector>
+
+#include "controls/static_hyperlink.h"
+#include "tests/support/api_override.h"
+
+namespace kg {
+namespace {
+
+using A = HyperlinkAction;
+using Calls = std::vector<std::string>;
+
+// What the action did, one text a call, in order; what the shell or the window answers.
+Calls seen;
+UINT_PTR answer = 0;
+const UINT NOTIFY = ::RegisterWindowMessageA("Kgsetup.ActionTest.Notify");
+const HyperlinkAction* running = nullptr;
+const std::string STOP = "stop box: ";
+
+HINSTANCE WINAPI Shell(HWND owner, LPCSTR verb, LPCSTR file, LPCSTR parameters, LPCSTR directory, INT show) {
+    seen.push_back(std::string(owner != nullptr ? "owned " : "") + verb + " '" + file + "' '" + parameters + "' '" + directory + "' " + std::to_string(show));
+    return reinterpret_cast<HINSTANCE>(answer);
+}
+BOOL WINAPI Beep(UINT type) { seen.push_back("beep " + std::to_string(type)); return TRUE; }
+int WINAPI StopBox(HWND, LPCSTR text, LPCSTR, UINT type) { seen.push_back((type == (MB_OK | MB_ICONSTOP) ? STOP : "other box: ") + text); return IDOK; }
+LRESULT CALLBACK Receiver(HWND window, UINT message, WPARAM wParam, LPARAM lParam) {
+    if (message != NOTIFY) return ::DefWindowProcA(window, message, wParam, lParam);
+    seen.push_back("told " + std::to_string(wParam) + (lParam == reinterpret_cast<LPARAM>(running) ? ", the record" : ", not the record"));
+    return static_cast<LRESULT>(answer);
+}
+
+// The shell, the beep and the boxes observed.
+struct Observed : ::testing::Test {
+    const test::ApiOverride<decltype(sys.ShellExecuteA)> shell_{sys.ShellExecuteA, Shell};
+    const test::ApiOverride<decltype(sys.MessageBeep)> beep_{sys.MessageBeep, Beep};
+    const test::ApiOverride<decltype(sys.MessageBoxA)> box_{sys.MessageBoxA, StopBox};
+};
+
+TEST_F(Observed, Runs) {
+    // Top-level: a broadcast reaches only those.
+    const HWND window = ::CreateWindowExA(0, "STATIC", "", WS_POPUP, 0, 0, 9, 9, nullptr, nullptr, nullptr, nullptr);
+    ::SetWindowLongPtrA(window, GWLP_WNDPROC, reinterpret_cast<LONG_PTR>(Receiver));
+    // type, file, parameters, directory, show, window: the record; answer: the shell's or the window's; report:
+    // Run's argument; then what Run returns, the outcome it leaves, and what it did: shell or window, beep, box
+    const struct { const char* what; int type; const char *file, *parameters, *directory; int show; HWND window; UINT_PTR answer; BOOL report, result; int outcome; Calls calls; } rows[] = {
+        {"defaults, accepted", A::ACTION_OPEN, "", "", "", 1, nullptr, 33, TRUE, TRUE, -1, {"open '' '' '' 1"}},
+        {"printed", A::ACTION_PRINT, "C:\\a.txt", "/q", "C:\\", 0, nullptr, 0x1234, TRUE, TRUE, -1, {"print 'C:\\a.txt' '/q' 'C:\\' 0"}},
+        {"explored, out of memory", A::ACTION_EXPLORE, "C:\\w", "", "", 3, nullptr, 0, TRUE, FALSE, 0, {"explore 'C:\\w' '' '' 3", "beep 0", STOP + "The operating system is out\nof memory or resources."}},
+        {"file not found", A::ACTION_OPEN, "x", "", "", 1, nullptr, 2, TRUE, FALSE, 2, {"open 'x' '' '' 1", "beep 0", STOP + "The specified file was not found."}},
+        {"no library", A::ACTION_OPEN, "x", "", "", 1, nullptr, 32, TRUE, FALSE, 32, {"open 'x' '' '' 1", "beep 0", STOP + "The specified dynamic-link library was not found."}},
+        {"an unknown refusal", A::ACTION_OPEN, "x", "", "", 1, nullptr, 4, TRUE, FALSE, 4, {"open 'x' '' '' 1", "beep 0", STOP + "Unknown error!"}},
+        {"refused, not told", A::ACTION_OPEN, "x", "", "", 1, nullptr, 2, FALSE, FALSE, 2, {"open 'x' '' '' 1"}},
+        {"e-mail", A::ACTION_EMAIL, "a@example.com", "", "", 1, nullptr, 40, TRUE, TRUE, -1, {"open 'mailto:a@example.com' '' '' 1"}},
+        {"none", A::ACTION_NONE, "x", "", "", 1, nullptr, 0, TRUE, TRUE, -1, {}},
+        {"type 6", 6, "x", "", "", 1, nullptr, 0, TRUE, FALSE, -2, {"beep 0", STOP + "Failed to execute unknown action!"}},
+        {"type -1, not told", -1, "x", "", "", 1, nullptr, 0, FALSE, FALSE, -2, {}},
+        {"user defined, handled", A::ACTION_USERDEFINED, "", "", "", 1, window, 1, TRUE, TRUE, -1, {"told 0, the record"}},
+        {"user defined, not handled", A::ACTION_USERDEFINED, "", "", "", 1, window, 0, TRUE, FALSE, -3, {"told 0, the record", "beep 0", STOP + "User defined action failed!"}},
+        {"user defined, posted to every window", A::ACTION_USERDEFINED, "", "", "", 1, HWND_BROADCAST, 0, TRUE, TRUE, -1, {"told 0, the record"}},
+    };
+    HyperlinkAction action;  // one record for every row: nothing of one run may leak into the next
+    running = &action;
+    action.notifyMessage = NOTIFY;
+    for (const auto& row : rows) {
+        seen.clear();
+        answer = row.answer;
+        action.actionType = row.type;
+        std::tie(action.file, action.parameters, action.workingDirectory) = std::tuple(row.file, row.parameters, row.directory);
+        std::tie(action.showCommand, action.notifyWindow) = std::tuple(row.show, row.window);
+        EXPECT_EQ(row.result, action.Run(row.report)) << row.what;
+        for (MSG msg; ::PeekMessageA(&msg, window, 0, 0, PM_REMOVE);) ::DispatchMessageA(&msg);
+        EXPECT_EQ(row.calls, seen) << row.what;
+        EXPECT_EQ(row.outcome, action.outcome) << row.what;
+        // The shell's result is kept only when the shell accepted the request.
+        EXPECT_EQ(row.result && row.answer > 32 ? reinterpret_cast<HINSTANCE>(row.answer) : nullptr, action.shellResult) << row.what;
+        EXPECT_EQ(row.file, action.file) << row.what << ": the run left the file changed";
+    }
+    ::DestroyWindow(window);
+}
+
+// A failed notification whose type the owner changed afterwards is told by
+// the type's name, or as an unknown action rather than read from beyond the names.
+TEST_F(Observed, AFailedNotificationIsToldByTheTypesName) {
+    const struct { int type; std::string box; } rows[] = {{A::ACTION_NONE, "None action failed!"}, {6, "Failed to execute unknown action!"}, {-1, "Failed to execute unknown action!"}};
+    for (const auto& row : rows) {
+        seen.clear();
+        HyperlinkAction action;
+        std::tie(action.actionType, action.outcome) = std::tuple(row.type, A::OUTCOME_NOTIFY_FAILED);
+        action.ReportError();
+        EXPECT_EQ((Calls{"beep 0", STOP + row.box}), seen) << "type " << row.type;
+    }
+}
+
+const char* const ADDRESS = "http://www.kestrelgard.example/";
+constexpr int ID = 1004;
+const HGDIOBJ FONT = ::GetStockObject(DEFAULT_GUI_FONT);
+
+// A hidden top-level framework window: it reflects its children's notifications to them.
+struct Parent : CWnd { Parent(int width, int height) { CreateEx(0, "STATIC", "", WS_POPUP, 0, 0, width, height, nullptr, nullptr); } };
+
+// A static child of `parent` in FONT, bound to `control` as a dialog's data exchange binds it.
+void Attach(CWnd& control, CWnd& parent, DWORD style, const char* text, RECT r) {
+    const HWND window = ::CreateWindowExA(0, "STATIC", text, WS_CHILD | WS_VISIBLE | style, r.left, r.top, r.right - r.left, r.bottom - r.top,
+                                          parent, reinterpret_cast<HMENU>(static_cast<INT_PTR>(ID)), nullptr, nullptr);
+    ::SendMessageA(window, WM_SETFONT, reinterpret_cast<WPARAM>(FONT), FALSE);
+    control.SubclassWindow(window);
+}
+
+SIZE Extent(const char* text) { CMemoryDC dc; const SelectGuard font(dc, FONT); return dc.GetTextExtent(text, static_cast<int>(std::strlen(text))); }
+
+std::string Box(LONG left, LONG top, LONG width, LONG height) { return std::to_string(left) + "," + std::to_string(top) + " " + std::to_string(width) + "x" + std::to_string(height); }
+
+// Where the control is in its parent, its client rectangle and its tool's: "left,top widthxheight".
+std::string Placed(const CWnd& c) { RECT r; c.GetWindowRect(&r); c.GetParent()->ScreenToClient(&r); return Box(r.left, r.top, r.right - r.left, r.bottom - r.top); }
+std::string Client(const CWnd& control) { RECT r; control.GetClientRect(&r); return Box(r.left, r.top, r.right, r.bottom); }
+std::string ToolRect(CStyledStatic& c) { CToolInfo tool; return c.tooltip.GetToolInfo(tool, &c, 1) ? Box(tool.rect.left, tool.rect.top, tool.rect.right, tool.rect.bottom) : "(no tool)"; }
+std::string ToolText(CStyledStatic& c) { CToolInfo tool; return c.tooltip.GetToolInfo(tool, &c, 1) ? tool.szText : "(no tool)"; }
+
+std::string Hex(COLORREF c) { char text[8]; std::snprintf(text, sizeof text, "%02X%02X%02X", GetRValue(c), GetGValue(c), GetBValue(c)); return text; }
+
+// The parent's colour request for the control, on a fresh memory context:
+// the text colour, brush, font and background mode it leaves.
+std::string AskColours(const CWnd& parent, const CStyledStatic& control) {
+    CMemoryDC dc;
+    const SelectGuard keep(dc, ::GetStockObject(SYSTEM_FONT));
+    const auto brush = reinterpret_cast<HGDIOBJ>(parent.SendMessage(WM_CTLCOLORSTATIC, reinterpret_cast<WPARAM>(dc.m_hDC), reinterpret_cast<LPARAM>(control.m_hWnd)));
+    return Hex(::GetTextColor(dc)) + (brush == ::GetStockObject(NULL_BRUSH) ? ", no brush" : ", the parent's brush") +
+           (::GetCurrentObject(dc, OBJ_FONT) == control.textFont.m_hObject ? ", its font" : "") + (::GetBkMode(dc) == TRANSPARENT ? ", transparent" : "");
+}
+
+HFONT WINAPI NoFont(const LOGFONTA*) { return nullptr; }
+
+TEST(StyledStatic, FittingKeepsTheTextsPlaceInTheOldRectangleAndTheToolCoversTheControl) {
+    const auto [cx, cy] = Extent(ADDRESS);
+    enum Event { NONE, RESIZED, NO_FONT };
+    // fit: fitting on; spare: of the rectangle at first (at 50,30) beyond the text; event: the control moved to
+    // 20,30 and made 100x15 afterwards, or no font could be made for it; placed: where the control is then
+    const struct { const char* what; DWORD style; BOOL fit; int spareWidth, spareHeight, parentWidth; Event event; std::string placed; } rows[] = {
+        {"centred, 40 spare", SS_CENTER, TRUE, 40, 10, 400, NONE, Box(70, 30, cx, cy)},
+        {"centred, 39 spare", SS_CENTER, TRUE, 39, 10, 400, NONE, Box(69, 30, cx + 1, cy)},
+        {"right", SS_RIGHT, TRUE, 40, 10, 400, NONE, Box(90, 30, cx, cy)},
+        {"left", SS_LEFT, TRUE, 40, 10, 400, NONE, Box(50, 30, cx, cy)},
+        {"centred vertically", SS_LEFT | SS_CENTERIMAGE, TRUE, 40, 11, 400, NONE, Box(50, 35, cx, cy + 1)},
+        {"wider than the parent", SS_LEFT, TRUE, 40, 10, 80, NONE, Box(50, 30, 80, cy)},
+        {"no prefix: not text", SS_LEFT | SS_NOPREFIX, TRUE, 40, 10, 400, NONE, Box(50, 30, cx + 40, cy + 10)},
+        {"frame", SS_BLACKFRAME, TRUE, 40, 10, 400, NONE, Box(50, 30, cx + 40, cy + 10)},
+        {"not fitting", SS_LEFT, FALSE, 40, 10, 400, NONE, Box(50, 30, cx + 40, cy + 10)},
+        {"no font made", SS_LEFT, TRUE, 40, 10, 400, NO_FONT, Box(50, 30, cx + 40, cy + 10)},
+        {"resized, fitting", SS_LEFT, TRUE, 40, 10, 400, RESIZED, Box(20, 30, cx, cy)},
+        {"resized, not fitting", SS_LEFT, FALSE, 40, 10, 400, RESIZED, Box(20, 30, 100, 15)},
+    };
+    for (const auto& row : rows) {
+        Parent parent(row.parentWidth, 200);
+        CStyledStatic control;
+        control.fitToText = row.fit;
+        const test::ApiOverride<decltype(sys.CreateFontIndirectA)> font(sys.CreateFontIndirectA, row.event == NO_FONT ? NoFont : test::Real(&SystemApi::CreateFontIndirectA));
+        Attach(control, parent, row.style, ADDRESS, {50, 30, 50 + cx + row.spareWidth, 30 + cy + row.spareHeight});
+        if (row.event == RESIZED) control.SetWindowPos(nullptr, 20, 30, 100, 15, SWP_NOZORDER);
+        EXPECT_EQ(row.placed, Placed(control)) << row.what;
+        EXPECT_EQ(Client(control), ToolRect(control)) << row.what << ": the tool does not cover the control";
+    }
+}
+
+TEST(StyledStatic, ColoursAndTooltipText) {
+    const std::string own = "0A141E, no brush, its font, transparent", parents = "000000, the parent's brush";
+    const SIZE second = Extent("second");
+    const std::string fitted = Box(0, 0, second.cx, second.cy), unfitted = Box(0, 0, 300, 20);
+    // active, own, fit: the tooltip shown, with its own text "mine", fitting; then the answer to the colour request,
+    // the tooltip's text at first and after the window text changed to "second", and the client rectangle then
+    const struct { const char* what; DWORD style; BOOL active, own, fit; std::string colours; const char *atFirst, *afterNewText; std::string client; } rows[] = {
+        {"defaults", SS_LEFT, FALSE, FALSE, FALSE, own, "", "", unfitted},
+        {"its own text", SS_CENTER, TRUE, TRUE, TRUE, own, "mine", "mine", fitted},
+        {"not a text static", SS_LEFT | SS_NOPREFIX, TRUE, FALSE, TRUE, parents, "", "", unfitted},
+        {"a frame with its own text", SS_BLACKFRAME, TRUE, TRUE, TRUE, parents, "mine", "mine", unfitted},
+    };
+    for (const auto& row : rows) {
+        Parent parent(400, 200);
+        CStyledStatic control;
+        std::tie(control.tooltipActive, control.ownTooltipText, control.fitToText) = std::tuple(row.active, row.own, row.fit);
+        control.tooltipText = row.own ? "mine" : "";
+        control.textColor = RGB(10, 20, 30);
+        Attach(control, parent, row.style, ADDRESS, {10, 10, 310, 30});
+        EXPECT_EQ(row.colours, AskColours(parent, control)) << row.what;
+        EXPECT_TRUE(control.GetStyle() & SS_NOTIFY) << row.what << ": reports no clicks after the colour request";
+        EXPECT_EQ(row.atFirst, ToolText(control)) << row.what;
+        control.SetWindowText("second");
+        EXPECT_EQ(row.afterNewText, ToolText(control)) << row.what;
+        EXPECT_EQ(row.client, Client(control)) << row.what << ": refitted or not";
+    }
+}
+
+constexpr COLORREF UNTOUCHED = RGB(1, 254, 3), ORANGE = RGB(255, 128, 64), BLACK = 0;
+
+// The top row of pixels that the control's background leaves in a bitmap 8
+// pixels wider and 1 higher than the control, all UNTOUCHED before.
+std::vector<COLORREF> Painted(int mode, COLORREF colour, int width, const char* what) {
+    Parent parent(width + 20, 40);
+    CStyledStatic control;
+    std::tie(control.backgroundMode, control.backgroundColor) = std::tuple(mode, colour);
+    Attach(control, parent, SS_LEFT, "", {0, 0, width, 3});
+    const int stride = width + 8;
+    BITMAPINFO info{{sizeof(BITMAPINFOHEADER), stride, -4, 1, 32, BI_RGB, 0, 0, 0, 0, 0}, {}};
+    DWORD* bits = nullptr;
+    CMemoryDC dc;
+    CGdiObject bitmap;
+    bitmap.Attach(::CreateDIBSection(dc, &info, DIB_RGB_COLORS, reinterpret_cast<void**>(&bits), nullptr, 0));
+    const SelectGuard selected(dc, bitmap.m_hObject);
+    const HGDIOBJ brush = ::GetCurrentObject(dc, OBJ_BRUSH);
+    const DWORD untouched = 0x01FE03;  // UNTOUCHED as the bitmap holds it
+    std::fill(bits, bits + 4 * stride, untouched);
+    EXPECT_TRUE(control.SendMessage(WM_ERASEBKGND, reinterpret_cast<WPARAM>(dc.m_hDC))) << what << ": erasing left to the system";
+    ::GdiFlush();
+    EXPECT_EQ(brush, ::GetCurrentObject(dc, OBJ_BRUSH)) << what << ": a band's brush left selected";
+    EXPECT_TRUE(std::equal(bits, bits + stride, bits + 2 * stride)) << what << ": the bands are not as high as the control";
+    EXPECT_EQ(8, std::count(bits + width, bits + stride, untouched)) << what << ": painted beside the control";
+    EXPECT_EQ(stride, std::count(bits + 3 * stride, bits + 4 * stride, untouched)) << what << ": painted below the control";
+    std::vector<COLORREF> row;
+    for (int x = 0; x < width; ++x) row.push_back(::GetPixel(dc, x, 0));
+    return row;
+}
+
+// Each channel v of ORANGE at distance d from the full colour: v - d*d*v / divisor.
+COLORREF Faded(std::int64_t d, std::int64_t divisor) {
+    auto channel = [&](std::int64_t v) { return static_cast<BYTE>(v - d * d * v / divisor); };
+    return RGB(channel(GetRValue(ORANGE)), channel(GetGValue(ORANGE)), channel(GetBValue(ORANGE)));
+}
+
+TEST(StyledStatic, BackgroundsFollowTheFadeFormula) {
+    // Modes: 0 solid, 3 full colour at the left edge, 1 at the right, 2 at both; a fade darkens band by band with the
+    // square of the band's distance from the full colour over the square of the width (of half of it in mode 2), its
+    // bands 1 pixel wide, width/128 from 256 on (half/256 from 1024 on in mode 2), the last closed by black. Then the
+    // pixels at the edges and at x.
+    const struct { const char* what; int mode; COLORREF colour; int width; COLORREF left; int x; COLORREF atX, right; } rows[] = {
+        {"solid", 0, ORANGE, 100, ORANGE, 50, ORANGE, ORANGE},
+        {"no colour", 0, CLR_NONE, 50, UNTOUCHED, 25, UNTOUCHED, UNTOUCHED},
+        {"unknown mode", 4, ORANGE, 50, UNTOUCHED, 25, UNTOUCHED, UNTOUCHED},
+        {"rightward, 1 wide", 3, ORANGE, 1, ORANGE, 0, ORANGE, ORANGE},
+        {"rightward, 100 wide", 3, ORANGE, 100, ORANGE, 50, Faded(50, 100 * 100), Faded(99, 100 * 100)},
+        {"rightward, 300 wide: closing band", 3, ORANGE, 300, ORANGE, 298, BLACK, Faded(298, 300 * 300)},
+        {"rightward, 1024 wide", 3, ORANGE, 1024, ORANGE, 512, Faded(512, 1024 * 1024), Faded(1016, 1024 * 1024)},
+        {"rightward, 3000 wide: d*d*v past 2^31", 3, ORANGE, 3000, ORANGE, 1500, Faded(1495, 3000 * 3000), Faded(2990, 3000 * 3000)},
+        {"leftward, 1 wide", 1, ORANGE, 1, BLACK, 0, BLACK, BLACK},
+        {"leftward, 100 wide", 1, ORANGE, 100, BLACK, 50, Faded(50, 100 * 100), Faded(1, 100 * 100)},
+        {"leftward, 1024 wide", 1, ORANGE, 1024, BLACK, 512, Faded(512, 1024 * 1024), Faded(8, 1024 * 1024)},
+        {"leftward, 3000 wide: d*d*v past 2^31", 1, ORANGE, 3000, BLACK, 10, Faded(2990, 3000 * 3000), Faded(23, 3000 * 3000)},
+        {"centre, 1 wide: no divisor", 2, ORANGE, 1, ORANGE, 0, ORANGE, ORANGE},
+        {"centre, 100 wide", 2, ORANGE, 100, ORANGE, 25, Faded(25, 100 * 100 / 4), Faded(1, 100 * 100 / 4)},
+        {"centre, 300 wide: the middle", 2, ORANGE, 300, ORANGE, 150, BLACK, Faded(1, 300 * 300 / 4)},
+        {"centre, 1024 wide", 2, ORANGE, 1024, ORANGE, 257, Faded(256, 1024 * 1024 / 4), Faded(2, 1024 * 1024 / 4)},
+        {"centre, 3000 wide", 2, ORANGE, 3000, ORANGE, 1500, BLACK, Faded(5, 3000 * 3000 / 4)},
+    };
+    for (const auto& row : rows) {
+        const std::vector<COLORREF> painted = Painted(row.mode, row.colour, row.width, row.what);
+        EXPECT_EQ(Hex(row.left), Hex(painted.front())) << row.what << ", left edge";
+        EXPECT_EQ(Hex(row.atX), Hex(painted[row.x])) << row.what << ", x=" << row.x;
+        EXPECT_EQ(Hex(row.right), Hex(painted.back())) << row.what << ", right edge";
+    }
+}
+
+TEST_F(Observed, ABrushThatCannotBeMadeEndsThePaintingWithABox) {
+    seen.clear();
+    const test::ApiOverride<decltype(sys.CreateSolidBrush)> noBrush(sys.CreateSolidBrush, [](COLORREF) -> HBRUSH { return nullptr; });
+    EXPECT_EQ(std::vector<COLORREF>(40, UNTOUCHED), Painted(3, ORANGE, 40, "no brush")) << "painted without a brush";
+    EXPECT_EQ(Calls{STOP + "A required resource was unavailable."}, seen) << "not told once that the brush was missing";
+}
+
+TEST_F(Observed, WhatAClickOnALinkOpensAndTheTooltipShows) {
+    const std::string purple = "800080, no brush, its font, transparent", parents = "000000, the parent's brush", address = std::string("open '") + ADDRESS + "' '' '' 1";
+    // file, useWindowText: the action's file and whether the window text stands in for an empty one; then the
+    // tooltip's text, what a click opens and the answer to the colour request after it
+    const struct { const char* what; DWORD style; const char* file; BOOL useWindowText; const char* tooltip; std::string opens, after; } rows[] = {
+        {"the owner's file", SS_CENTER, "C:\\readme.txt", TRUE, "C:\\readme.txt", "open 'C:\\readme.txt' '' '' 1", purple},
+        {"without the window text", SS_CENTER, "", FALSE, "", "open '' '' '' 1", purple},
+        {"a frame: no font, its parent's colours", SS_BLACKFRAME, "", TRUE, "", address, parents},
+    };
+    answer = 42;
+    for (const auto& row : rows) {
+        seen.clear();
+        Parent parent(400, 200);
+        CStaticHyperlink link;
+        std::tie(link.action.file, link.useWindowText) = std::tuple(row.file, row.useWindowText);
+        Attach(link, parent, row.style, ADDRESS, {20, 20, 320, 40});
+        EXPECT_EQ(row.tooltip, ToolText(link)) << row.what;
+        LOGFONTA font{};
+        EXPECT_EQ(row.style == SS_CENTER, link.textFont.GetLogFont(&font) != 0 && font.lfUnderline) << row.what << ": the window's font not underlined, or a font for a frame";
+        parent.SendMessage(WM_COMMAND, MAKEWPARAM(ID, STN_CLICKED), reinterpret_cast<LPARAM>(link.m_hWnd));
+        EXPECT_EQ(Calls{row.opens}, seen) << row.what;
+        EXPECT_EQ(row.file, link.action.file) << row.what << ": the click changed the action's file";
+        EXPECT_EQ(row.after, AskColours(parent, link)) << row.what;
+    }
+}
+
+}  // namespace
+}  // namespace kg
