@@ -196,6 +196,9 @@ TEST(StyledStatic, ColoursAndTooltipText) {
         control.SetWindowText("second");
         EXPECT_EQ(row.afterNewText, ToolText(control)) << row.what;
         EXPECT_EQ(row.client, Client(control)) << row.what << ": refitted or not";
+        const HWND tip = control.tooltip.m_hWnd;
+        control.DestroyWindow();
+        EXPECT_FALSE(tip && ::IsWindow(tip)) << row.what << ": its tooltip outlives it";
     }
 }
 
