@@ -256,14 +256,14 @@ std::string Where(const RECT& r) {
 TEST(ModalLoop, TheOwnerIsDisabledForTheRunAndTheDialogOpensCentredOverIt) {
     enum Owner { MAIN_WINDOW, PARENT, CHILD, DIALOG_IS_MAIN, DISABLED, MINIMISED };
     // placed: OnInitDialog moves the dialog to 5,6; seen: whether the top window owns the dialog, its state during the
-    // run and as the dialog goes; where: the dialog's place
+    // run and as the dialog goes, then whether it is active again (not some other program); where: the dialog's place
     const struct { const char* what; Owner owner; bool placed; const char *seen, *where; } rows[] = {
-        {"no parent: the main window", MAIN_WINDOW, false, "owned disabled enabled", "over the owner"},
-        {"a child given: its top-level window", CHILD, false, "owned disabled enabled", "over the owner"},
-        {"the dialog is the main window", DIALOG_IS_MAIN, false, "unowned enabled enabled", "on the work area"},
-        {"an owner disabled before", DISABLED, false, "owned disabled disabled", "over the owner"},
-        {"a minimised owner", MINIMISED, false, "owned disabled enabled", "on the work area"},
-        {"placed by OnInitDialog", PARENT, true, "owned disabled enabled", "at 5,6"},
+        {"no parent: the main window", MAIN_WINDOW, false, "owned disabled enabled, active", "over the owner"},
+        {"a child given: its top-level window", CHILD, false, "owned disabled enabled, active", "over the owner"},
+        {"the dialog is the main window", DIALOG_IS_MAIN, false, "unowned enabled enabled, active", "on the work area"},
+        {"an owner disabled before", DISABLED, false, "owned disabled disabled, active", "over the owner"},
+        {"a minimised owner", MINIMISED, false, "owned disabled enabled, active", "on the work area"},
+        {"placed by OnInitDialog", PARENT, true, "owned disabled enabled, active", "at 5,6"},
     };
     for (const auto& row : rows) {
         TopWindow top;
@@ -284,6 +284,7 @@ TEST(ModalLoop, TheOwnerIsDisabledForTheRunAndTheDialogOpensCentredOverIt) {
         RECT placed{};
         dialog.onDestroy = [&](TestDialog& d) { seen += top.IsWindowEnabled() ? "enabled" : "disabled"; d.GetWindowRect(&placed); };
         EXPECT_EQ(IDCANCEL, dialog.DoModal()) << row.what;
+        seen += ::GetActiveWindow() == top.m_hWnd ? ", active" : "";
         EXPECT_EQ(row.seen, seen) << row.what;
         EXPECT_EQ(row.where, Where(placed)) << row.what;
     }
