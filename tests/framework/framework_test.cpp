@@ -7,6 +7,7 @@
 #ifdef _WIN32
 #include "framework/cmdtarget.h"
 #include "framework/dll_search.h"
+#include "framework/winapp.h"
 #include "tests/support/files.h"
 #endif
 
@@ -68,6 +69,11 @@ TEST(MessageMap, CommandsReachTheMostDerivedHandler) {
     }
     EXPECT_EQ("derived-first derived-second base-only none none | base-first none base-only none none | ", calls);
     EXPECT_EQ(nullptr, base.FindEntry(WM_CREATE, 0, 0)) << "an entry found for a message nobody handles";
+}
+
+TEST(Application, AnApplicationObjectGoneIsNoLongerReached) {
+    { const CWinApp gone("gone"); EXPECT_EQ(&gone, AfxGetApp()); }
+    EXPECT_EQ(nullptr, AfxGetApp()) << "a destroyed application object still reached through AfxGetApp";
 }
 
 // Once the search is restricted, a library loaded by name comes from the
