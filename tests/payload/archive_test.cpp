@@ -3,6 +3,7 @@
 #include <gtest/gtest.h>
 
 #include <filesystem>
+#include <fstream>
 #include <map>
 
 #include "payload/archive.h"
@@ -112,6 +113,19 @@ TEST(Payload, WhatEachProgramFileExtracts) {
             << row.what << ": the table is not emptied";
     }
     EXPECT_EQ(PAYLOAD_OPEN_FAILED, archive.ReadDirectory("missing.exe"));
+}
+
+// An entry at 2^31 stays damaged in a file long enough to hold its data (a
+// sparse file: it takes no room), where the bounds of the trailer allow it.
+TEST(Payload, AnEntryAt2GiBInAFileThatHoldsIt) {
+    const test::TempDir work;
+    {
+        std::ofstream file(work.Str("big.exe"), std::ios::binary);
+        file.seekp(0x80000001);
+        file << RawTrailer({{0x80000000u, 1, "a", 1}}, 1);
+    }
+    PayloadArchive archive;
+    EXPECT_EQ(PAYLOAD_DAMAGED, archive.ReadDirectory(work.Str("big.exe"))) << "data read from beyond 2 GiB";
 }
 
 TEST(Payload, FilesThatCannotBeWrittenWhole) {
