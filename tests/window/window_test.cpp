@@ -13,6 +13,7 @@
 
 #include "framework/dialog.h"
 #include "framework/file.h"
+#include "framework/gdi.h"
 #include "framework/resource_exception.h"
 #include "framework/static.h"
 #include "framework/tooltip.h"
@@ -160,6 +161,13 @@ LRESULT WINAPI RecordTool(HWND hwnd, UINT message, WPARAM wParam, LPARAM lParam)
 
 // NT 4 refuses a tool record larger than the first version's; a text longer than the record's 1,023 characters
 // would overrun the record when read back.
+TEST(Gdi, ABrushMadeAgainFreesTheOneItHeld) {
+    CBrush brush(RGB(1, 2, 3));
+    const HGDIOBJ first = brush.m_hObject;
+    ASSERT_TRUE(brush.CreateSolidBrush(RGB(4, 5, 6)));
+    EXPECT_EQ(0u, ::GetObjectType(first)) << "the first brush is never freed";
+}
+
 TEST(ToolTip, ToolRecordsHaveTheFirstVersionsSizeAndTextsAreCutToFit) {
     TopWindow top;
     CToolTipCtrl tooltip;
