@@ -17,6 +17,7 @@
 #include "installer/driver_installer.h"
 #include "tests/support/api_override.h"
 #include "tests/support/files.h"
+#include "tests/support/wait.h"
 
 namespace kg::test {
 
@@ -52,11 +53,11 @@ inline void StopDriver(bool remove) {
         ::ControlService(service.Get(), SERVICE_CONTROL_STOP, &status);
         remove && ::DeleteService(service.Get());
     }
-    for (int wait = 0; wait < 200; ++wait, ::Sleep(50)) {
+    const bool done = WaitFor(10000, [&] {
         const ServiceHandle service = OpenDriver(SERVICE_QUERY_STATUS);
-        if (remove ? !service : ::QueryServiceStatus(service.Get(), &status) && status.dwCurrentState == SERVICE_STOPPED) return;
-    }
-    ADD_FAILURE() << "the driver does not " << (remove ? "go" : "stop");
+        return remove ? !service : ::QueryServiceStatus(service.Get(), &status) && status.dwCurrentState == SERVICE_STOPPED;
+    });
+    EXPECT_TRUE(done) << "the driver does not " << (remove ? "go" : "stop");
 }
 
 // Sets a DACL given as SDDL text, e.g. "D:(A;;KR;;;WD)", on a file, or on `key` when there is one.

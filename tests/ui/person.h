@@ -14,19 +14,12 @@
 
 #include "framework/handle.h"
 #include "tests/support/files.h"
+#include "tests/support/wait.h"
 #include "tests/ui/hook.h"
 
 namespace kg::ui {
 
-// Polls `done` every 20 ms for up to `ms` ms; whether it came true.
-template <typename Done>
-bool WaitFor(DWORD ms, Done done) {
-    for (DWORD waited = 0; !done(); waited += 20) {
-        if (waited >= ms) return false;
-        ::Sleep(20);
-    }
-    return true;
-}
+using test::WaitFor;
 
 // The program started without arguments; ended if it still runs when this goes.
 class Program {
