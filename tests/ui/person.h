@@ -8,10 +8,11 @@
 #include <algorithm>
 #include <fstream>
 #include <map>
-#include <memory>
 #include <string>
 #include <vector>
 
+#include "framework/dc.h"
+#include "framework/gdi.h"
 #include "framework/handle.h"
 #include "tests/support/files.h"
 #include "tests/support/wait.h"
@@ -171,13 +172,15 @@ inline std::vector<DWORD> ScreenPixels(HWND window, BITMAPINFOHEADER& header) {
     ::GetWindowRect(window, &rect);
     header = {sizeof header, rect.right - rect.left, rect.bottom - rect.top, 1, 32, BI_RGB, 0, 0, 0, 0, 0};
     std::vector<DWORD> pixels(header.biWidth * header.biHeight);
-    const std::unique_ptr<HDC__, void (*)(HDC)> screen(::GetDC(nullptr), [](HDC dc) { ::ReleaseDC(nullptr, dc); });
-    const std::unique_ptr<HDC__, BOOL(WINAPI*)(HDC)> memory(::CreateCompatibleDC(screen.get()), ::DeleteDC);
-    const std::unique_ptr<HBITMAP__, BOOL(WINAPI*)(HGDIOBJ)> bitmap(::CreateCompatibleBitmap(screen.get(), header.biWidth, header.biHeight), ::DeleteObject);
-    const HGDIOBJ before = ::SelectObject(memory.get(), bitmap.get());
-    ::BitBlt(memory.get(), 0, 0, header.biWidth, header.biHeight, screen.get(), rect.left, rect.top, SRCCOPY);
-    ::SelectObject(memory.get(), before);
-    ::GetDIBits(memory.get(), bitmap.get(), 0, header.biHeight, pixels.data(), reinterpret_cast<BITMAPINFO*>(&header), DIB_RGB_COLORS);
+    CClientDC screen(nullptr);
+    CMemoryDC memory(screen);
+    CGdiObject bitmap;
+    bitmap.Attach(::CreateCompatibleBitmap(screen, header.biWidth, header.biHeight));
+    {
+        const SelectGuard selected(memory, bitmap.m_hObject);
+        ::BitBlt(memory, 0, 0, header.biWidth, header.biHeight, screen, rect.left, rect.top, SRCCOPY);
+    }
+    ::GetDIBits(memory, static_cast<HBITMAP>(bitmap.m_hObject), 0, header.biHeight, pixels.data(), reinterpret_cast<BITMAPINFO*>(&header), DIB_RGB_COLORS);
     for (DWORD& pixel : pixels) pixel |= 0xFF000000;
     return pixels;
 }
