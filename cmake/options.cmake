@@ -28,10 +28,3 @@ else()
     target_link_options(kg_options INTERFACE -fsanitize=address,undefined)
   endif()
 endif()
-
-# Only x64 Windows programs and host programs run here; 32-bit code cannot.
-if(NOT WIN32 OR CMAKE_SIZEOF_VOID_P EQUAL 8)
-  set(KG_RUNS_TESTS ON)
-else()
-  set(KG_RUNS_TESTS OFF)
-endif()

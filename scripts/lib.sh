@@ -2,10 +2,12 @@
 # builds the presets.
 
 # Debian packages the build and the tests need.
+# wine32:i386 is the 32-bit Wine that runs the x86 build's tests beside the
+# 64-bit one.
 KG_PACKAGES=(
     cmake ninja-build g++ clang libclang-rt-14-dev googletest
     g++-mingw-w64-x86-64-win32 g++-mingw-w64-i686-win32 binutils-mingw-w64-x86-64 binutils-mingw-w64-i686
-    wine wine64 xvfb x11-apps x11-utils imagemagick locales python3 osslsigncode openssl
+    wine wine64 wine32:i386 xvfb x11-apps x11-utils imagemagick locales python3 osslsigncode openssl
 )
 
 kg_install_missing() {
@@ -16,6 +18,7 @@ kg_install_missing() {
     [[ ${#missing[@]} -eq 0 ]] && return
     echo "Installing: ${missing[*]}"
     export DEBIAN_FRONTEND=noninteractive
+    dpkg --print-foreign-architectures | grep -qx i386 || dpkg --add-architecture i386
     apt-get update -qq
     apt-get install -y -qq "${missing[@]}" >/dev/null
 }

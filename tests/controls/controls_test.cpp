@@ -139,6 +139,7 @@ std::string AskColours(const CWnd& parent, const CStyledStatic& control) {
 }
 
 HFONT WINAPI NoFont(const LOGFONTA*) { return nullptr; }
+HBRUSH WINAPI NoBrush(COLORREF) { return nullptr; }
 
 TEST(StyledStatic, FittingKeepsTheTextsPlaceInTheOldRectangleAndTheToolCoversTheControl) {
     const auto [cx, cy] = Extent(ADDRESS);
@@ -272,7 +273,7 @@ TEST(StyledStatic, BackgroundsFollowTheFadeFormula) {
 
 TEST_F(Observed, ABrushThatCannotBeMadeEndsThePaintingWithABox) {
     seen.clear();
-    const test::ApiOverride<decltype(sys.CreateSolidBrush)> noBrush(sys.CreateSolidBrush, [](COLORREF) -> HBRUSH { return nullptr; });
+    const test::ApiOverride<decltype(sys.CreateSolidBrush)> noBrush(sys.CreateSolidBrush, &NoBrush);
     EXPECT_EQ(std::vector<COLORREF>(40, UNTOUCHED), Painted(3, ORANGE, 40, "no brush")) << "painted without a brush";
     EXPECT_EQ(Calls{STOP + "A required resource was unavailable."}, seen) << "not told once that the brush was missing";
 }
