@@ -24,6 +24,9 @@ BOOL InstallerApp::InitInstance() {
         // The dialog run: every failure of the preparation is shown in a box,
         // and every message of the dialog's operations in a box it owns.
         DriverInstaller installer(FALSE);
+        if (!installer.IsSupported()) {
+            return FALSE;  // a box has said why
+        }
         InstallerDialog dialog(&installer);
         m_pMainWnd = &dialog;
         dialog.DoModal();
@@ -32,6 +35,10 @@ BOOL InstallerApp::InitInstance() {
         return FALSE;
     }
 
+    // Run unattended (by the system account, say), nobody may be there to
+    // answer a box: the system shows none for a drive without a disk or a
+    // crash either.
+    ::SetErrorMode(SEM_FAILCRITICALERRORS | SEM_NOGPFAULTERRORBOX | SEM_NOOPENFILEERRORBOX);
     DriverInstaller installer(TRUE);
     CommandLineTokens tokens(m_lpCmdLine);
     tokens.Tokenize();
@@ -41,7 +48,7 @@ BOOL InstallerApp::InitInstance() {
         installer.RemoveTempFolder();
         std::exit(USAGE_EXIT_CODE);
     }
-    SetExitCode(installer.Install() ? EXIT_SUCCESS : INSTALL_FAILED_EXIT_CODE);
+    SetExitCode(installer.IsSupported() && installer.Install() ? EXIT_SUCCESS : INSTALL_FAILED_EXIT_CODE);
     return FALSE;
 }
 

@@ -5,16 +5,19 @@
 // cmake/check-link-map.cmake fails the program's link when one of the library
 // objects kept out here is linked in again, and a library object that comes
 // back for another of its symbols fails the link with a second definition.
+#include <windows.h>
+
 #include <cstdlib>
 #include <new>
 #include <string>
 
 // The library's default terminate handler prints the uncaught exception's
 // type, demangled: it brings the demangler and, through it, a printf with
-// float formatting (about 77 KB). A GUI program has no console to print to;
-// the program ends as abort() ends it, as after the library's message.
+// float formatting (about 77 KB). A GUI program has no console to print to.
+// The program ends with abort()'s exit code, but without the box in which
+// the C runtime's abort() tells of it: run unattended, nobody would answer.
 namespace __gnu_cxx {
-void __verbose_terminate_handler() { std::abort(); }
+void __verbose_terminate_handler() { ::TerminateProcess(::GetCurrentProcess(), 3); }
 }  // namespace __gnu_cxx
 
 // The library reports misuse of its containers through these helpers, all in

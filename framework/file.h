@@ -74,12 +74,20 @@ public:
     unsigned Read(void* buffer, unsigned count);
     // Writes all `count` bytes.
     void Write(const void* buffer, unsigned count);
+    // Puts what was written on the disk.
+    void Flush();
     void Close();
     // Closes without reporting errors (on a path that already failed).
     void Abort() noexcept;
 
     // Deletes a file; false if it could not be deleted.
     static bool Remove(const char* fileName) noexcept;
+
+#ifdef _WIN32
+    // Takes over `handle`, a file opened as the caller needs it (named
+    // `fileName` in failures), in place of an open file.
+    void Attach(FileHandle handle, const std::string& fileName);
+#endif
 
 private:
     [[noreturn]] void Fail(long osError) const;

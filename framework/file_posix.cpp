@@ -102,6 +102,12 @@ void CFile::Write(const void* buffer, unsigned count) {
     }
 }
 
+void CFile::Flush() {
+    if (::fsync(fd_) != 0) {
+        Fail(errno);
+    }
+}
+
 void CFile::Close() {
     const int fd = fd_;
     fd_ = -1;

@@ -1,6 +1,8 @@
 // CFile over the Windows file API (through the system API table).
 #include "framework/file.h"
 
+#include <utility>
+
 namespace kg {
 namespace {
 
@@ -93,6 +95,17 @@ void CFile::Write(const void* buffer, unsigned count) {
     }
 }
 
+void CFile::Flush() {
+    if (!sys.FlushFileBuffers(handle_.Get())) {
+        Fail(static_cast<long>(::GetLastError()));
+    }
+}
+
+void CFile::Attach(FileHandle handle, const std::string& fileName) {
+    handle_ = std::move(handle);
+    fileName_ = fileName;
+}
+
 void CFile::Close() {
     if (!handle_.Reset()) {
         Fail(static_cast<long>(::GetLastError()));
@@ -100,7 +113,6 @@ void CFile::Close() {
 }
 
 void CFile::Abort() noexcept { handle_.Reset(); }
-
 
 bool CFile::Remove(const char* fileName) noexcept { return sys.DeleteFileA(fileName) != FALSE; }
 

@@ -7,6 +7,8 @@
 #include <windows.h>
 #include <shellapi.h>
 
+#include "framework/later_api.h"
+
 namespace kg {
 
 #define KG_SYSTEM_API(name) decltype(&::name) name = &::name
@@ -19,7 +21,9 @@ struct SystemApi {
     KG_SYSTEM_API(SetFilePointer);
     KG_SYSTEM_API(GetFileSize);
     KG_SYSTEM_API(CloseHandle);
-    KG_SYSTEM_API(CopyFileA);
+    KG_SYSTEM_API(FlushFileBuffers);
+    KG_SYSTEM_API(GetFileInformationByHandle);
+    KG_SYSTEM_API(MoveFileExA);
     KG_SYSTEM_API(DeleteFileA);
     KG_SYSTEM_API(CreateDirectoryA);
     KG_SYSTEM_API(RemoveDirectoryA);
@@ -32,9 +36,15 @@ struct SystemApi {
     KG_SYSTEM_API(GetTempPathA);
     KG_SYSTEM_API(GetSystemDirectoryA);
     KG_SYSTEM_API(GetModuleFileNameA);
+    // Whether a 32-bit program runs on 64-bit Windows: looked up, since only
+    // Windows XP SP2 and later have it.
+    using IsWow64ProcessFunction = BOOL(WINAPI*)(HANDLE, PBOOL);
+    IsWow64ProcessFunction IsWow64Process =
+        LaterSystemFunction<IsWow64ProcessFunction>("kernel32.dll", "IsWow64Process");
     // Security
     KG_SYSTEM_API(OpenProcessToken);
     KG_SYSTEM_API(GetTokenInformation);
+    KG_SYSTEM_API(GetKernelObjectSecurity);
     // System texts
     KG_SYSTEM_API(FormatMessageA);
     KG_SYSTEM_API(LocalFree);

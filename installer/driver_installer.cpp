@@ -22,9 +22,22 @@ DWORD DirectoryQueryError(DWORD length) {
     return length >= PATH_BUFFER_SIZE ? ERROR_INSUFFICIENT_BUFFER : ERROR_SUCCESS;
 }
 
+// Whether this 32-bit program runs on 64-bit Windows, whose kernel loads no
+// 32-bit driver and which shows it 32-bit system folders of their own. NT 4
+// and 2000 lack the call: they are 32-bit.
+bool RunsUnderWow64() {
+    BOOL wow64 = FALSE;
+    return sys.IsWow64Process != nullptr && sys.IsWow64Process(::GetCurrentProcess(), &wow64) && wow64;
+}
+
 }  // namespace
 
 DriverInstaller::DriverInstaller(BOOL commandLineMode) : commandLineMode(commandLineMode) {
+    if (RunsUnderWow64()) {
+        supported = false;
+        ShowMessage(IDS_NEEDS_64_BIT, false);
+        return;
+    }
     BuildPaths();
     UpdateInstallStatus();
     if (!ExtractPayload()) {

@@ -9,7 +9,8 @@
 
 #include <string>
 
-#include "framework/handle.h"
+#include "installer/place_file.h"
+#include "installer/temp_folder.h"
 #include "payload/archive.h"
 
 namespace kg {
@@ -27,12 +28,16 @@ constexpr std::size_t MESSAGE_BUFFER_SIZE = 1024;
 class DriverInstaller : public PayloadArchive {
 public:
     // Builds the paths, queries the driver's status and extracts the
-    // payload; each failure is shown and construction goes on.
+    // payload; each failure is shown and construction goes on. A 32-bit
+    // installer on 64-bit Windows does none of it: it says that the 64-bit
+    // installer is needed, and is not supported there.
     explicit DriverInstaller(BOOL commandLineMode);
     // Removes the temporary folder.
     ~DriverInstaller() override;
 
     InstallStatus GetInstallStatus() const { return installStatus; }
+    // False for a 32-bit installer on 64-bit Windows: nothing may run then.
+    bool IsSupported() const { return supported; }
     void ShowUsage();
 
     bool Install();
@@ -49,10 +54,11 @@ public:
     void ShowTextSystemError(const std::string& text, DWORD code);
 
     // Makes the temporary folder anew for this run (whatever had its name is
-    // removed first) and extracts the payload into it.
+    // moved aside first) and extracts the payload into it, reading the
+    // program file through one handle.
     bool ExtractPayload();
-    // Deletes the files of the temporary folder and the folder, if this run
-    // made it; any other folder of that name is not the run's to touch.
+    // Deletes the files this run extracted and its temporary folder; nothing
+    // else, whatever else the folder holds. Whether the run had a folder.
     bool RemoveTempFolder();
 
     const std::string& GetTempFolderPath() const { return tempFolderPath; }
@@ -66,10 +72,9 @@ private:
     bool UpdateInstallStatus();
     bool QueryDriverStatus();
 
-    // Creates and holds the temporary folder; ERROR_SUCCESS or the error.
-    DWORD MakeTempFolder();
-    bool CopyProductFiles();
-    bool CopyProductFile(const std::string& source, const std::string& destination, const std::string& name);
+    // Checks the extracted driver, then puts both files in place.
+    bool CopyProductFiles(InUse inUse);
+    bool CopyProductFile(const std::string& name, const std::string& destination, InUse inUse);
     void ReportServiceFailure(UINT id, const CDWException& failure);
     // The last steps of Install and Upgrade: the event-log registration, then
     // message `successId`, or the registration's failure.
@@ -84,14 +89,15 @@ private:
 
     InstallStatus installStatus = INSTALL_STATUS_NOT_INSTALLED;
     BOOL commandLineMode;
+    bool supported = true;
     std::string messageFileSourcePath;
     std::string messageFileDestinationPath;
     std::string driverSourcePath;
     std::string driverDestinationPath;
     std::string tempFolderPath;
-    // The temporary folder, held open from its creation to its removal; no
-    // handle when this run did not make it.
-    FileHandle tempFolder;
+    // The temporary folder and the extracted files, held from their creation
+    // to their removal.
+    TempFolder tempFolder;
 };
 
 }  // namespace kg

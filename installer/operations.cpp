@@ -6,12 +6,19 @@
 #include "installer/dw_exception.h"
 #include "installer/service_manager.h"
 #include "installer/service_parameters.h"
+#include "payload/driver_image.h"
 #include "ui/resource.h"
 
 namespace kg {
+namespace {
+
+// The processor whose drivers this build installs.
+constexpr std::uint16_t THIS_MACHINE = sizeof(void*) == 8 ? MACHINE_AMD64 : MACHINE_I386;
+
+}  // namespace
 
 bool DriverInstaller::Install() {
-    if (!CopyProductFiles()) {
+    if (!CopyProductFiles(InUse::FAIL)) {
         return false;
     }
     const ServiceSpec serviceSpec(driverDestinationPath);
@@ -41,7 +48,10 @@ bool DriverInstaller::Install() {
 }
 
 bool DriverInstaller::Upgrade() {
-    if (!CopyProductFiles()) {
+    // A driver that is loaded cannot be overwritten, on Windows 10 and later
+    // at least: it moves aside and goes at the restart that the upgrade asks
+    // for anyway.
+    if (!CopyProductFiles(InUse::MOVE_ASIDE)) {
         return false;
     }
     return RegisterAndReport(IDS_UPGRADED);
@@ -60,31 +70,44 @@ bool DriverInstaller::Uninstall() {
         ReportServiceFailure(IDS_REMOVE_FAILED, failure);
         return false;
     }
-    // A loaded driver's file cannot be deleted, a missing one need not be:
-    // neither is reported.
-    sys.DeleteFileA(driverDestinationPath.c_str());
-    sys.DeleteFileA(messageFileDestinationPath.c_str());
+    // A loaded driver's file cannot be deleted now: it goes at the restart.
+    // A missing one need not be; neither is reported.
+    RemoveFile(driverDestinationPath);
+    RemoveFile(messageFileDestinationPath);
     UnregisterEventLogSource();
     ShowMessage(IDS_REMOVED, true);
     return true;
 }
 
-bool DriverInstaller::CopyProductFiles() {
-    return CopyProductFile(driverSourcePath, driverDestinationPath, DRIVER_FILE_NAME) &&
-           CopyProductFile(messageFileSourcePath, messageFileDestinationPath, MESSAGE_FILE_NAME);
+bool DriverInstaller::CopyProductFiles(InUse inUse) {
+    // Nothing is written for a driver that the system would not load: a
+    // damaged one, or one for another processor.
+    if (CFile* const driver = tempFolder.Find(DRIVER_FILE_NAME)) {
+        bool fit = false;
+        try {
+            fit = CheckDriverImage(*driver, 0, driver->GetLength(), THIS_MACHINE) == DriverFault::NONE;
+        } catch (const CFileException&) {
+            fit = false;
+        }
+        if (!fit) {
+            ShowMessage(IDS_DRIVER_UNFIT, false);
+            return false;
+        }
+    }
+    return CopyProductFile(DRIVER_FILE_NAME, driverDestinationPath, inUse) &&
+           CopyProductFile(MESSAGE_FILE_NAME, messageFileDestinationPath, inUse);
 }
 
-bool DriverInstaller::CopyProductFile(const std::string& source, const std::string& destination,
-                                      const std::string& name) {
+bool DriverInstaller::CopyProductFile(const std::string& name, const std::string& destination, InUse inUse) {
     DWORD error = ERROR_SUCCESS;
-    if (!tempFolder) {
-        // Only out of the folder that this run made: one of that name that
-        // could not be replaced may hold anybody's file. The copy fails as
+    if (CFile* const source = tempFolder.Find(name)) {
+        error = PlaceFile(*source, destination, inUse);
+    } else {
+        // Only the files this run extracted: without them the copy fails as
         // from a folder without the file.
-        error = sys.GetFileAttributesA(tempFolderPath.c_str()) == INVALID_FILE_ATTRIBUTES ? ERROR_PATH_NOT_FOUND
-                                                                                          : ERROR_FILE_NOT_FOUND;
-    } else if (!sys.CopyFileA(source.c_str(), destination.c_str(), FALSE)) {
-        error = ::GetLastError();
+        error = tempFolder || sys.GetFileAttributesA(tempFolderPath.c_str()) != INVALID_FILE_ATTRIBUTES
+                    ? ERROR_FILE_NOT_FOUND
+                    : ERROR_PATH_NOT_FOUND;
     }
     if (error == ERROR_SUCCESS) {
         return true;

@@ -12,7 +12,54 @@ struct SidTraits {
 };
 using Sid = UniqueHandle<SidTraits>;
 
+// The trustees of the run's folder: the user the process runs as, the owner
+// it gives what it makes (the Administrators, for an elevated administrator),
+// SYSTEM and the Administrators.
+class RunAccount {
+public:
+    DWORD Read() {
+        HANDLE token = nullptr;
+        if (!sys.OpenProcessToken(::GetCurrentProcess(), TOKEN_QUERY, &token)) {
+            return ::GetLastError();
+        }
+        const FileHandle owned(token);
+        DWORD size = 0;
+        SID_IDENTIFIER_AUTHORITY nt = SECURITY_NT_AUTHORITY;
+        if (!sys.GetTokenInformation(token, TokenUser, &user_, sizeof user_, &size) ||
+            !sys.GetTokenInformation(token, TokenOwner, &owner_, sizeof owner_, &size) ||
+            !::AllocateAndInitializeSid(&nt, 1, SECURITY_LOCAL_SYSTEM_RID, 0, 0, 0, 0, 0, 0, 0, system_.Receive()) ||
+            !::AllocateAndInitializeSid(&nt, 2, SECURITY_BUILTIN_DOMAIN_RID, DOMAIN_ALIAS_RID_ADMINS, 0, 0, 0, 0,
+                                        0, 0, administrators_.Receive())) {
+            return ::GetLastError();
+        }
+        return ERROR_SUCCESS;
+    }
+
+    PSID User() const { return user_.user.User.Sid; }
+    PSID System() const { return system_.Get(); }
+    PSID Administrators() const { return administrators_.Get(); }
+
+    // Whether `sid` is this user, as the process runs or as its owner.
+    bool IsThisUser(PSID sid) const { return ::EqualSid(sid, User()) || ::EqualSid(sid, owner_.owner.Owner); }
+    bool IsTrusted(PSID sid) const {
+        return IsThisUser(sid) || ::EqualSid(sid, System()) || ::EqualSid(sid, Administrators());
+    }
+
+private:
+    union {
+        TOKEN_USER user;
+        BYTE bytes[sizeof(TOKEN_USER) + SECURITY_MAX_SID_SIZE];
+    } user_;
+    union {
+        TOKEN_OWNER owner;
+        BYTE bytes[sizeof(TOKEN_OWNER) + SECURITY_MAX_SID_SIZE];
+    } owner_;
+    Sid system_;
+    Sid administrators_;
+};
+
 constexpr DWORD ENTRY_COUNT = 3;
+constexpr DWORD SECURITY_DESCRIPTOR_CAPACITY = 4096;
 // The ACL's header and three entries, each of a SID of the largest size.
 constexpr DWORD ACL_CAPACITY =
     sizeof(ACL) + ENTRY_COUNT * (sizeof(ACCESS_ALLOWED_ACE) - sizeof(DWORD) + SECURITY_MAX_SID_SIZE);
@@ -22,18 +69,12 @@ constexpr DWORD ACL_CAPACITY =
 class PrivateSecurity {
 public:
     DWORD Build() {
-        const DWORD error = ReadCurrentUser();
+        const DWORD error = account_.Read();
         if (error != ERROR_SUCCESS) {
             return error;
         }
-        SID_IDENTIFIER_AUTHORITY nt = SECURITY_NT_AUTHORITY;
-        if (!::AllocateAndInitializeSid(&nt, 1, SECURITY_LOCAL_SYSTEM_RID, 0, 0, 0, 0, 0, 0, 0, system_.Receive()) ||
-            !::AllocateAndInitializeSid(&nt, 2, SECURITY_BUILTIN_DOMAIN_RID, DOMAIN_ALIAS_RID_ADMINS, 0, 0, 0, 0,
-                                        0, 0, administrators_.Receive())) {
-            return ::GetLastError();
-        }
         ACL* acl = reinterpret_cast<ACL*>(aclBytes_);
-        const PSID trustees[ENTRY_COUNT] = {user_.user.User.Sid, system_.Get(), administrators_.Get()};
+        const PSID trustees[ENTRY_COUNT] = {account_.User(), account_.System(), account_.Administrators()};
         if (!::InitializeAcl(acl, sizeof aclBytes_, ACL_REVISION)) {
             return ::GetLastError();
         }
@@ -68,27 +109,58 @@ public:
     SECURITY_ATTRIBUTES* Attributes() { return &attributes_; }
 
 private:
-    DWORD ReadCurrentUser() {
-        HANDLE token = nullptr;
-        if (!sys.OpenProcessToken(::GetCurrentProcess(), TOKEN_QUERY, &token)) {
-            return ::GetLastError();
-        }
-        const FileHandle owned(token);
-        DWORD size = 0;
-        return sys.GetTokenInformation(token, TokenUser, &user_, sizeof user_, &size) ? ERROR_SUCCESS
-                                                                                         : ::GetLastError();
-    }
-
-    union {
-        TOKEN_USER user;
-        BYTE bytes[sizeof(TOKEN_USER) + SECURITY_MAX_SID_SIZE];
-    } user_;
-    Sid system_;
-    Sid administrators_;
+    RunAccount account_;
     alignas(DWORD) BYTE aclBytes_[ACL_CAPACITY];
     SECURITY_DESCRIPTOR descriptor_;
     SECURITY_ATTRIBUTES attributes_;
 };
+
+// Whether the owner and the access list of the held `folder` are the ones
+// PrivateSecurity gives: this user's, and nobody else granted anything. The
+// list need not match entry for entry (a system may show it in its own
+// words), but it must exist: a missing list grants everyone everything.
+DWORD CheckSecurity(HANDLE folder) {
+    RunAccount account;
+    const DWORD error = account.Read();
+    if (error != ERROR_SUCCESS) {
+        return error;
+    }
+    // Enough for an owner and a list of a few entries; a folder whose
+    // security is told at greater length is not the one made.
+    alignas(DWORD) BYTE descriptor[SECURITY_DESCRIPTOR_CAPACITY];
+    DWORD size = 0;
+    PSID owner = nullptr;
+    BOOL present = FALSE;
+    BOOL defaulted = FALSE;
+    ACL* acl = nullptr;
+    if (!sys.GetKernelObjectSecurity(folder, OWNER_SECURITY_INFORMATION | DACL_SECURITY_INFORMATION, descriptor,
+                                     sizeof descriptor, &size)) {
+        const DWORD error = ::GetLastError();
+        return error == ERROR_INSUFFICIENT_BUFFER ? ERROR_ALREADY_EXISTS : error;
+    }
+    if (!::GetSecurityDescriptorOwner(descriptor, &owner, &defaulted) ||
+        !::GetSecurityDescriptorDacl(descriptor, &present, &acl, &defaulted)) {
+        return ::GetLastError();
+    }
+    if (owner == nullptr || !account.IsThisUser(owner) || !present || acl == nullptr) {
+        return ERROR_ALREADY_EXISTS;
+    }
+    for (DWORD i = 0; i < acl->AceCount; ++i) {
+        void* entry = nullptr;
+        if (!::GetAce(acl, i, &entry)) {
+            return ::GetLastError();
+        }
+        const ACE_HEADER* header = static_cast<const ACE_HEADER*>(entry);
+        if (header->AceType == ACCESS_DENIED_ACE_TYPE) {
+            continue;
+        }
+        ACCESS_ALLOWED_ACE* allowed = static_cast<ACCESS_ALLOWED_ACE*>(entry);
+        if (header->AceType != ACCESS_ALLOWED_ACE_TYPE || !account.IsTrusted(&allowed->SidStart)) {
+            return ERROR_ALREADY_EXISTS;
+        }
+    }
+    return ERROR_SUCCESS;
+}
 
 // The root folder of the drive that `path` is on ("C:\" for "C:\TEMP\x\"),
 // or empty for a path without a drive letter (a share, say).
@@ -96,24 +168,35 @@ std::string VolumeRoot(const std::string& path) {
     return path.size() >= 3 && path[1] == ':' && path[2] == '\\' ? path.substr(0, 3) : std::string();
 }
 
-// Whether the volume of `path` keeps security descriptors; true when that
-// cannot be told, so that the folder is protected wherever it can be.
-bool KeepsSecurity(const std::string& path) {
-    const std::string root = VolumeRoot(path);
-    DWORD flags = 0;
-    if (root.empty() ||
-        !sys.GetVolumeInformationA(root.c_str(), nullptr, 0, nullptr, nullptr, &flags, nullptr, 0)) {
-        return true;
-    }
-    return (flags & FS_PERSISTENT_ACLS) != 0;
-}
+// NtSetInformationFile's status record and the class that marks a file for
+// deletion; the call is in every NT's ntdll.dll, which every process has.
+struct IoStatusBlock {
+    union {
+        LONG status;
+        void* pointer;
+    };
+    ULONG_PTR information;
+};
+constexpr int FILE_DISPOSITION_INFORMATION = 13;
+using SetInformationFile = LONG(WINAPI*)(HANDLE, IoStatusBlock*, void*, ULONG, int);
 
 }  // namespace
 
-DWORD CreatePrivateFolder(const std::string& path) {
+VolumeTraits VolumeOf(const std::string& path) {
+    const std::string root = VolumeRoot(path);
+    DWORD flags = 0;
+    VolumeTraits volume;
+    if (!root.empty() && sys.GetVolumeInformationA(root.c_str(), nullptr, 0, nullptr, nullptr, &flags, nullptr, 0)) {
+        volume.keepsSecurity = (flags & FS_PERSISTENT_ACLS) != 0;
+        volume.hasReparsePoints = (flags & FILE_SUPPORTS_REPARSE_POINTS) != 0;
+    }
+    return volume;
+}
+
+DWORD CreatePrivateFolder(const std::string& path, const VolumeTraits& volume) {
     PrivateSecurity security;
     SECURITY_ATTRIBUTES* attributes = nullptr;
-    if (KeepsSecurity(path)) {
+    if (volume.keepsSecurity) {
         const DWORD error = security.Build();
         if (error != ERROR_SUCCESS) {
             return error;
@@ -123,18 +206,32 @@ DWORD CreatePrivateFolder(const std::string& path) {
     return sys.CreateDirectoryA(path.c_str(), attributes) ? ERROR_SUCCESS : ::GetLastError();
 }
 
-FileHandle HoldFolder(const std::string& path) {
-    // Reading the folder is enough for the share mode to count; without
-    // FILE_SHARE_DELETE nobody may delete or rename it meanwhile.
-    return FileHandle(sys.CreateFileA(path.c_str(), FILE_LIST_DIRECTORY, FILE_SHARE_READ | FILE_SHARE_WRITE, nullptr,
-                                      OPEN_EXISTING, FILE_FLAG_BACKUP_SEMANTICS, nullptr));
+FileHandle HoldFolder(const std::string& path, const VolumeTraits& volume) {
+    // Without FILE_SHARE_DELETE nobody may delete or rename the folder while
+    // it is held; a link is opened itself, so that the check sees it.
+    const DWORD flags = FILE_FLAG_BACKUP_SEMANTICS | (volume.hasReparsePoints ? FILE_FLAG_OPEN_REPARSE_POINT : 0);
+    return FileHandle(sys.CreateFileA(path.c_str(), FILE_LIST_DIRECTORY | FILE_READ_ATTRIBUTES | READ_CONTROL | DELETE,
+                                      FILE_SHARE_READ | FILE_SHARE_WRITE, nullptr, OPEN_EXISTING, flags, nullptr));
 }
 
-DWORD CheckRemovable(const std::string& path) {
-    const FileHandle probe(sys.CreateFileA(path.c_str(), DELETE, FILE_SHARE_READ | FILE_SHARE_WRITE | FILE_SHARE_DELETE,
-                                           nullptr, OPEN_EXISTING, FILE_FLAG_BACKUP_SEMANTICS, nullptr));
-    const DWORD error = probe ? ERROR_SUCCESS : ::GetLastError();
-    return error == ERROR_FILE_NOT_FOUND || error == ERROR_PATH_NOT_FOUND ? ERROR_SUCCESS : error;
+DWORD CheckHeldFolder(HANDLE folder, const VolumeTraits& volume) {
+    BY_HANDLE_FILE_INFORMATION information;
+    if (!sys.GetFileInformationByHandle(folder, &information)) {
+        return ::GetLastError();
+    }
+    if (!(information.dwFileAttributes & FILE_ATTRIBUTE_DIRECTORY) ||
+        (information.dwFileAttributes & FILE_ATTRIBUTE_REPARSE_POINT)) {
+        return ERROR_ALREADY_EXISTS;
+    }
+    return volume.keepsSecurity ? CheckSecurity(folder) : ERROR_SUCCESS;
+}
+
+bool DeleteWhenClosed(HANDLE folder) {
+    const auto setInformation = LaterSystemFunction<SetInformationFile>("ntdll.dll", "NtSetInformationFile");
+    IoStatusBlock status = {};
+    BOOLEAN deleteFile = TRUE;
+    return setInformation != nullptr &&
+           setInformation(folder, &status, &deleteFile, sizeof deleteFile, FILE_DISPOSITION_INFORMATION) >= 0;
 }
 
 }  // namespace kg

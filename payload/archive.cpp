@@ -3,7 +3,6 @@
 #include <algorithm>
 #include <cstring>
 
-#include "framework/path.h"
 #include "framework/text.h"
 #include "payload/image_extent.h"
 
@@ -111,11 +110,16 @@ bool CopyData(CFile& source, const PayloadEntry& entry, CFile& output) {
 }  // namespace
 
 int PayloadArchive::ReadDirectory(const std::string& path) {
-    ResetDirectory();
     CFile file;
     if (!file.Open(path.c_str(), CFile::modeRead | CFile::shareDenyWrite)) {
+        ResetDirectory();
         return PAYLOAD_OPEN_FAILED;
     }
+    return ReadDirectory(file);
+}
+
+int PayloadArchive::ReadDirectory(CFile& file) {
+    ResetDirectory();
     try {
         const ImageLayout image = ReadImageLayout(file);
         std::uint64_t end = 0;
@@ -145,74 +149,46 @@ int PayloadArchive::ReadDirectory(const std::string& path) {
         }
         for (std::uint32_t i = declared; i-- > 0;) {
             if (!ReadEntry(trailer, entries[i])) {
-                ResetDirectory();
-                return PAYLOAD_DAMAGED;
+                return Damaged(NameFault::NONE);
             }
         }
         // Data must lie before the trailer: nothing is ever read from it or
         // from beyond the end of the file.
         for (std::uint32_t i = 0; i < declared; ++i) {
             if (std::uint64_t{entries[i].offset} + entries[i].size > trailer.Start()) {
-                ResetDirectory();
-                return PAYLOAD_DAMAGED;
+                return Damaged(NameFault::NONE);
+            }
+        }
+        // Names that no packer writes.
+        for (std::uint32_t i = 0; i < declared; ++i) {
+            if (IsDeviceName(entries[i].name)) {
+                return Damaged(NameFault::DEVICE_NAME);
+            }
+            for (std::uint32_t j = 0; j < i; ++j) {
+                if (EqualsNoCase(entries[j].name, entries[i].name)) {
+                    return Damaged(NameFault::SAME_NAME);
+                }
             }
         }
         count = declared;
         return PAYLOAD_OK;
     } catch (const CFileException&) {
-        ResetDirectory();
-        return PAYLOAD_DAMAGED;
+        return Damaged(NameFault::NONE);
     }
 }
 
-int PayloadArchive::ExtractFile(const std::string& path, std::string folder, CFileException& openError) {
-    if (!EndsWithChar(folder, PATH_SEPARATOR)) {
-        folder += PATH_SEPARATOR;
-    }
-    const int result = ReadDirectory(path);
-    if (result != PAYLOAD_OK) {
-        return result;
-    }
-    CFile source;
-    if (!source.Open(path.c_str(), CFile::modeRead | CFile::shareDenyWrite, &openError)) {
-        return PAYLOAD_REOPEN_FAILED;
-    }
-    // Last entry first; an entry that cannot be created does not stop the
-    // others, but data that cannot be copied whole end the extraction.
-    for (std::uint32_t index = count; index-- > 0;) {
-        if (ExtractEntry(source, index, folder) == PAYLOAD_COPY_FAILED) {
-            return PAYLOAD_COPY_FAILED;
-        }
-    }
-    return PAYLOAD_OK;
+int PayloadArchive::Damaged(NameFault fault) {
+    ResetDirectory();
+    nameFault = fault;
+    return PAYLOAD_DAMAGED;
 }
 
-int PayloadArchive::ExtractEntry(CFile& source, std::uint32_t index, const std::string& folder) {
-    if (index >= MAX_PAYLOAD_ENTRIES || !IsPlainFileName(entries[index].name)) {
-        return PAYLOAD_CREATE_FAILED;
-    }
-    const PayloadEntry& entry = entries[index];
-    const std::string outputPath = folder + entry.name;
-    CFile output;
-    if (!output.Open(outputPath.c_str(), CFile::modeCreate | CFile::modeWrite)) {
-        return PAYLOAD_CREATE_FAILED;
-    }
-    bool copied = false;
+bool PayloadArchive::CopyEntry(CFile& source, std::uint32_t index, CFile& output) {
     try {
-        copied = CopyData(source, entry, output);
-        if (copied) {
-            output.Close();
-        }
+        return CopyData(source, entries[index], output);
     } catch (const CFileException&) {
-        copied = false;
+        return false;
     }
-    if (!copied) {
-        // A partial file must never pass for the real one.
-        output.Abort();
-        CFile::Remove(outputPath.c_str());
-        return PAYLOAD_COPY_FAILED;
-    }
-    return PAYLOAD_OK;
 }
 
 void PayloadArchive::ResetDirectory() {
@@ -221,6 +197,7 @@ void PayloadArchive::ResetDirectory() {
         entry.size = 0;
     }
     count = 0;
+    nameFault = NameFault::NONE;
 }
 
 }  // namespace kg

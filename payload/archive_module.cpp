@@ -1,4 +1,4 @@
-// Extraction of the running program's own payload.
+// The running program's own file, which carries the payload.
 #include <windows.h>
 
 #include "framework/text.h"
@@ -15,16 +15,16 @@ constexpr std::size_t REPORT_BUFFER_SIZE = 1024;
 
 std::string PayloadArchive::GetModulePath() { return GetModuleFilePath(nullptr); }
 
-int PayloadArchive::ExtractAll(std::string folder) {
+bool PayloadArchive::OpenModule(CFile& file, std::string& failure) {
     const std::string modulePath = GetModulePath();
-    CFileException openError;
-    const int result = ExtractFile(modulePath, std::move(folder), openError);
-    if (result == PAYLOAD_REOPEN_FAILED) {
-        const std::string text = FormatBounded(
-            OPEN_FOR_READING_FAILED, {modulePath, openError.GetErrorMessage()}, REPORT_BUFFER_SIZE);
-        AfxMessageBox(text.c_str(), MB_OK);
+    CFileException error;
+    // Without delete sharing the file can be neither replaced nor renamed
+    // while the payload is read from this one handle.
+    if (file.Open(modulePath.c_str(), CFile::modeRead | CFile::shareDenyWrite, &error)) {
+        return true;
     }
-    return result;
+    failure = FormatBounded(OPEN_FOR_READING_FAILED, {modulePath, error.GetErrorMessage()}, REPORT_BUFFER_SIZE);
+    return false;
 }
 
 }  // namespace kg

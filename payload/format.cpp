@@ -7,8 +7,16 @@
 namespace kg {
 namespace {
 
-// Windows opens a device for these names, whatever folder and extension
-// come with them.
+// Whether Windows takes `number` behind COM or LPT for a device's number:
+// one digit, or a superscript one to three as the ANSI code page (0xB9, 0xB2,
+// 0xB3) or UTF-8 (C2 B9, C2 B2, C2 B3) writes it.
+bool IsDeviceNumber(const std::string& number) {
+    const std::size_t digit = number.size() == 2 && number[0] == '\xC2' ? 1 : 0;
+    return number.size() == digit + 1 && number[digit] != '\0' && std::strchr("0123456789\xB9\xB2\xB3", number[digit]) != nullptr;
+}
+
+}  // namespace
+
 bool IsDeviceName(const std::string& name) {
     std::string base = UpperCase(name.substr(0, name.find('.')));
     base.erase(base.find_last_not_of(' ') + 1);
@@ -18,11 +26,9 @@ bool IsDeviceName(const std::string& name) {
             return true;
         }
     }
-    return base.size() == 4 && (base.compare(0, 3, "COM") == 0 || base.compare(0, 3, "LPT") == 0) &&
-           base[3] >= '1' && base[3] <= '9';
+    return base.size() > 3 && (base.compare(0, 3, "COM") == 0 || base.compare(0, 3, "LPT") == 0) &&
+           IsDeviceNumber(base.substr(3));
 }
-
-}  // namespace
 
 bool IsPlainFileName(const std::string& name) {
     // The system drops trailing dots and spaces, so such a name (".." and

@@ -40,15 +40,20 @@ enum PayloadResult : std::int32_t {
     PAYLOAD_OK = 1002,
     PAYLOAD_EMPTY = 1004,          // the trailer declares no entry
     PAYLOAD_CREATE_FAILED = 1005,  // an output file could not be created
-    PAYLOAD_REOPEN_FAILED = 1006,  // the program file could not be opened again
-    PAYLOAD_DAMAGED = 1007,        // the trailer is out of bounds or unreadable
+    PAYLOAD_DAMAGED = 1007,        // the trailer is out of bounds, unreadable, or names
+                                   // a device or one file twice
     PAYLOAD_COPY_FAILED = 1008,    // an entry's data could not be copied whole
 };
+
+// Whether Windows opens a device for `name`, whatever folder and extension
+// come with it: CON, PRN, AUX, NUL, CONIN$, CONOUT$, and COM or LPT with a
+// digit from 0 to 9 or a superscript one to three.
+bool IsDeviceName(const std::string& name);
 
 // Whether `name` names a file directly inside the output folder: not empty,
 // no path separator, drive colon, wildcard or other character that Windows
 // refuses in a file name, no trailing dot or space ("." and ".." included),
-// and no device name (CON, NUL, COM1...) that the system would open instead.
+// and no device name that the system would open instead.
 bool IsPlainFileName(const std::string& name);
 
 }  // namespace kg

@@ -2,6 +2,9 @@
    and does nothing else. */
 #include <ddk/wdm.h>
 
+/* Which revision this is: kept in the image, so that revisions differ. */
+__attribute__((used)) static const char revision[] = KG_REVISION;
+
 static VOID NTAPI KestgardUnload(PDRIVER_OBJECT driver)
 {
     (void)driver;

@@ -7,12 +7,16 @@
 
 #include <gtest/gtest.h>
 
+#include <algorithm>
+#include <cstring>
 #include <filesystem>
 #include <memory>
 #include <optional>
 #include <string>
+#include <vector>
 
 #include "framework/handle.h"
+#include "framework/winapp.h"
 #include "installer/constants.h"
 #include "installer/driver_installer.h"
 #include "tests/support/api_override.h"
@@ -25,11 +29,13 @@ inline std::string SystemDirectory() {
     char buffer[MAX_PATH];
     return std::string(buffer, ::GetSystemDirectoryA(buffer, sizeof buffer));
 }
-inline std::string TempFolder() {
+inline std::string TempDirectory() {
     char buffer[MAX_PATH];
-    return std::string(buffer, ::GetTempPathA(sizeof buffer, buffer)) + TEMP_FOLDER_NAME;
+    return std::string(buffer, ::GetTempPathA(sizeof buffer, buffer));
 }
-inline std::string InstalledDriver() { return SystemDirectory() + DRIVERS_FOLDER + DRIVER_FILE_NAME; }
+inline std::string TempFolderPath() { return TempDirectory() + TEMP_FOLDER_NAME; }
+inline std::string DriversFolder() { return SystemDirectory() + DRIVERS_FOLDER; }
+inline std::string InstalledDriver() { return DriversFolder() + DRIVER_FILE_NAME; }
 inline std::string InstalledMessageFile() { return SystemDirectory() + "\\" + MESSAGE_FILE_NAME; }
 
 // What `tell` writes to standard output.
@@ -69,36 +75,111 @@ inline void SetDacl(const char* sddl, const std::string& file, HKEY key = nullpt
     ::LocalFree(descriptor);
 }
 
+// The bytes of `path`, read while others hold it open (the installer holds
+// what it extracted); "(missing)" when it cannot be read.
+inline std::string ReadHeld(const std::string& path) {
+    const FileHandle file(::CreateFileA(path.c_str(), GENERIC_READ, FILE_SHARE_READ | FILE_SHARE_WRITE | FILE_SHARE_DELETE,
+                                        nullptr, OPEN_EXISTING, 0, nullptr));
+    char buffer[65536];
+    DWORD read = 0;
+    return file && ::ReadFile(file.Get(), buffer, sizeof buffer, &read, nullptr) ? std::string(buffer, read) : "(missing)";
+}
+
+// The file names in `folder` that start with `prefix`, sorted.
+inline std::vector<std::string> Names(const std::string& folder, const std::string& prefix) {
+    std::vector<std::string> names;
+    WIN32_FIND_DATAA item;
+    const FindHandle find(::FindFirstFileA((folder + prefix + "*").c_str(), &item));
+    for (bool more = find.IsValid(); more; more = ::FindNextFileA(find.Get(), &item)) names.push_back(item.cFileName);
+    std::sort(names.begin(), names.end());
+    return names;
+}
+
+// The files deleted at the next restart, as the system keeps them.
+inline std::string PendingDeletions() {
+    RegistryKey key;
+    char data[8192] = {};
+    DWORD size = sizeof data - 2;
+    ::RegOpenKeyExA(HKEY_LOCAL_MACHINE, "SYSTEM\\CurrentControlSet\\Control\\Session Manager", 0, KEY_READ, key.Receive());
+    ::RegQueryValueExA(key.Get(), "PendingFileRenameOperations", nullptr, nullptr, reinterpret_cast<BYTE*>(data), &size);
+    std::string pending(data, size);
+    std::replace(pending.begin(), pending.end(), '\0', '|');
+    return pending;
+}
+
+// "(deleted at restart)" for a file that goes at the next restart.
+inline std::string Pending(const std::string& path) {
+    return PendingDeletions().find(path + "||") != std::string::npos ? "(deleted at restart)" : "";
+}
+
+// "new": the sample payload's driver or library; "old": the sample's older
+// driver; "other": other bytes; "-": none. Marked when it goes at the restart.
+inline std::string FileWord(const std::string& path) {
+    const std::string bytes = ReadHeld(path);
+    const std::string word = bytes == "(missing)" ? "-"
+                             : bytes == ReadBytes(KG_SAMPLE_DIR + DRIVER_FILE_NAME) || bytes == ReadBytes(KG_SAMPLE_DIR + MESSAGE_FILE_NAME) ? "new"
+                             : bytes == ReadBytes(KG_SAMPLE_DIR "old\\" + DRIVER_FILE_NAME) ? "old" : "other";
+    return word + Pending(path);
+}
+
+// A name moved aside ("kginst.0012AB34.old") said without its stamp.
+inline std::string Unstamped(const std::string& name) {
+    const std::size_t aside = name.size() > 13 ? name.size() - 13 : 0;
+    return name.size() > 13 && name.compare(aside, 1, ".") == 0 && name.compare(name.size() - 4, 4, ".old") == 0 ? name.substr(0, aside) + " aside" : name;
+}
+
+// The files under `folder` with their bytes (short texts as they are): "a.txt=abc b\\c.txt=new".
+inline std::string Contents(const std::string& folder, const std::string& under = "") {
+    std::string contents;
+    std::vector<std::string> names = Names(folder + "\\", "");
+    // Wine lists no folder that another holds with delete access (its FindFirstFileA does not share deleting, as
+    // Windows does): such a folder is looked into for the product's files.
+    if (names.empty() && ::GetLastError() == ERROR_SHARING_VIOLATION) names = {MESSAGE_FILE_NAME, DRIVER_FILE_NAME};
+    for (const std::string& name : names) {
+        if (name == "." || name == "..") continue;
+        const std::string path = folder + "\\" + name, bytes = ReadHeld(path);
+        if (::GetFileAttributesA(path.c_str()) & FILE_ATTRIBUTE_DIRECTORY) {
+            contents += Contents(path, under + name + "\\");
+        } else {
+            contents += " " + under + name + "=" + (bytes.size() < 40 && bytes.find('\0') == std::string::npos ? bytes : FileWord(path));
+        }
+    }
+    return contents;
+}
+
 // Clean: nothing of the product. Planted: the same, and a kginst folder of
 // someone else's on the temporary directory, open to everyone, with a driver
 // of theirs in it and a library further down. Installed: the driver running,
 // its files and registration in place. Stopped: the same, the driver stopped.
-// MarkedForDeletion: uninstalled while running; it goes at the next restart.
-enum Machine { Clean, Planted, Installed, Stopped, MarkedForDeletion };
+// Old, OldStopped: the same with the sample's older driver in place, running
+// or stopped. MarkedForDeletion: uninstalled while running; it goes at the
+// next restart.
+enum Machine { Clean, Planted, Installed, Stopped, Old, OldStopped, MarkedForDeletion };
 
 inline void Prepare(Machine kind) {
     StopDriver(true);
-    ::DeleteFileA(InstalledDriver().c_str());
-    ::DeleteFileA(InstalledMessageFile().c_str());
+    for (const std::string& folder : {DriversFolder(), SystemDirectory() + "\\"}) {
+        for (const std::string& name : Names(folder, "kestgard.")) ::DeleteFileA((folder + name).c_str());
+    }
+    for (const std::string& name : Names(TempDirectory(), "kginst")) std::filesystem::remove_all(TempDirectory() + name);
+    std::filesystem::remove_all(TempDirectory() + "victim");
     ::RegDeleteKeyA(HKEY_LOCAL_MACHINE, EVENTLOG_KEY.c_str());
-    std::filesystem::remove_all(TempFolder());
+    RegistryKey sessionManager;
+    ::RegOpenKeyExA(HKEY_LOCAL_MACHINE, "SYSTEM\\CurrentControlSet\\Control\\Session Manager", 0, KEY_SET_VALUE, sessionManager.Receive());
+    ::RegDeleteValueA(sessionManager.Get(), "PendingFileRenameOperations");
     if (kind == Planted) {
-        std::filesystem::create_directories(TempFolder() + "a\\b");
-        SetDacl("D:(A;OICI;FA;;;WD)", TempFolder());
-        WriteBytes(TempFolder() + DRIVER_FILE_NAME, "planted driver");
-        WriteBytes(TempFolder() + "a\\b\\" + MESSAGE_FILE_NAME, "planted library");
+        std::filesystem::create_directories(TempFolderPath() + "a\\b");
+        SetDacl("D:(A;OICI;FA;;;WD)", TempFolderPath());
+        WriteBytes(TempFolderPath() + DRIVER_FILE_NAME, "planted driver");
+        WriteBytes(TempFolderPath() + "a\\b\\" + MESSAGE_FILE_NAME, "planted library");
     }
     if (kind == Clean || kind == Planted) return;
     DriverInstaller installer(TRUE);
     EXPECT_EQ("Kestrelgard has been successfully installed.", Told([&] { installer.Install(); }));
-    if (kind == Stopped) StopDriver(false);
+    if (kind == Stopped || kind == Old || kind == OldStopped) StopDriver(false);
+    if (kind == Old || kind == OldStopped) ::CopyFileA(KG_SAMPLE_DIR "old\\kestgard.sys", InstalledDriver().c_str(), FALSE);
+    if (kind == Old) ::StartServiceA(OpenDriver(SERVICE_START).Get(), 0, nullptr);
     if (kind == MarkedForDeletion) Told([&] { installer.Uninstall(); });
-}
-
-// "new": the sample payload's file; "other": other bytes; "-": none.
-inline std::string FileWord(const std::string& path, const std::string& name) {
-    const std::string bytes = ReadBytes(path);
-    return bytes == "(missing)" ? "-" : bytes == ReadBytes(KG_SAMPLE_DIR + name) ? "new" : "other";
 }
 
 // "running" or "stopped", marked when not configured as Install creates it; "-": none.
@@ -131,23 +212,87 @@ inline std::string RegistrationWord() {
 }
 
 // The service, the two installed files and the registration: "running new new
-// registered" after an install, "- - - -" on a clean machine; and a temporary
-// folder left with the driver in it: "+temporary folder: driver new".
+// registered" after an install, "- - - -" on a clean machine; then whatever
+// else of the product's names is left: a file beside an installed one
+// ("+kestgard.sys aside(deleted at restart)"), the temporary folder or one
+// moved aside with what they hold ("+kginst: kestgard.sys=new"), the tests'
+// victim folder.
 inline std::string State() {
-    const std::string left = " +temporary folder: driver " + FileWord(TempFolder() + DRIVER_FILE_NAME, DRIVER_FILE_NAME);
-    return ServiceWord() + " " + FileWord(InstalledDriver(), DRIVER_FILE_NAME) + " " + FileWord(InstalledMessageFile(), MESSAGE_FILE_NAME) +
-           " " + RegistrationWord() + (std::filesystem::exists(TempFolder()) ? left : "");
-}
-
-// A folder named "link" shows as a link (a junction) to a folder elsewhere:
-// Wine can make no real one.
-inline DWORD WINAPI ShowingLinks(LPCSTR path) {
-    const std::string name(path);
-    return name.size() > 5 && name.substr(name.size() - 5) == "\\link" ? FILE_ATTRIBUTE_DIRECTORY | FILE_ATTRIBUTE_REPARSE_POINT : ::GetFileAttributesA(path);
+    std::string state = ServiceWord() + " " + FileWord(InstalledDriver()) + " " + FileWord(InstalledMessageFile()) + " " + RegistrationWord();
+    for (const std::string& folder : {DriversFolder(), SystemDirectory() + "\\"}) {
+        for (const std::string& name : Names(folder, "kestgard.")) {
+            if (folder + name != InstalledDriver() && folder + name != InstalledMessageFile()) state += " +" + Unstamped(name) + Pending(folder + name);
+        }
+    }
+    std::vector<std::string> left = Names(TempDirectory(), "kginst");
+    left.push_back("victim");
+    for (const std::string& name : left) {
+        if (::GetFileAttributesA((TempDirectory() + name).c_str()) == INVALID_FILE_ATTRIBUTES) continue;
+        state += " +" + Unstamped(name) + ":" + (std::filesystem::is_directory(TempDirectory() + name) ? Contents(TempDirectory() + name) : " " + ReadHeld(TempDirectory() + name));
+    }
+    return state;
 }
 
 // A volume that keeps no security descriptors, as FAT.
 inline BOOL WINAPI FatVolume(LPCSTR, LPSTR, DWORD, LPDWORD, LPDWORD, LPDWORD flags, LPSTR, DWORD) { *flags = FS_CASE_IS_PRESERVED; return TRUE; }
+
+// Another user's doings at the worst moments, which the installer must survive.
+struct Race {
+    // Right before the installer holds its new folder: the folder is renamed
+    // away and another put in its place, open to everyone or shown as a link
+    // (Wine can make no real one), with a file of someone else's in it.
+    static inline std::string swapFor;
+    static HANDLE WINAPI SwapBeforeHold(LPCSTR path, DWORD access, DWORD share, LPSECURITY_ATTRIBUTES security, DWORD disposition, DWORD flags, HANDLE model) {
+        if (!swapFor.empty() && (flags & FILE_FLAG_BACKUP_SEMANTICS)) {
+            ::MoveFileA(path, (TempDirectory() + "kginst.gone").c_str());
+            ::CreateDirectoryA(path, nullptr);
+            WriteBytes(std::string(path) + "\\keep.txt", "not the installer's");
+            if (swapFor == "everyone's folder") SetDacl("D:(A;OICI;FA;;;WD)", path);
+            swapFor.clear();
+        }
+        return Real(&SystemApi::CreateFileA)(path, access, share, security, disposition, flags, model);
+    }
+    static BOOL WINAPI ShownAsLink(HANDLE file, LPBY_HANDLE_FILE_INFORMATION information) {
+        const BOOL done = Real(&SystemApi::GetFileInformationByHandle)(file, information);
+        information->dwFileAttributes |= FILE_ATTRIBUTE_REPARSE_POINT;
+        return done;
+    }
+
+    // The folder's owner and access list as the system would tell them, in SDDL.
+    static inline std::string security;
+    static BOOL WINAPI FakedSecurity(HANDLE, SECURITY_INFORMATION, PSECURITY_DESCRIPTOR descriptor, DWORD size, LPDWORD needed) {
+        PSECURITY_DESCRIPTOR made = nullptr;
+        ULONG length = 0;
+        EXPECT_TRUE(::ConvertStringSecurityDescriptorToSecurityDescriptorA(security.c_str(), SDDL_REVISION_1, &made, &length)) << security;
+        *needed = length;
+        const bool fits = size >= length;
+        if (fits) std::memcpy(descriptor, made, length);
+        ::LocalFree(made);
+        ::SetLastError(fits ? ERROR_SUCCESS : ERROR_INSUFFICIENT_BUFFER);
+        return fits;
+    }
+
+    // What came of trying, while the installer reads its payload and while
+    // it copies the files out, to put something else in their place.
+    static inline std::string tried;
+    static std::string Try(const char* what, BOOL done) { return std::string(" ") + what + " " + (done ? "done" : std::to_string(::GetLastError())); }
+    static BOOL WINAPI TamperWhileReading(HANDLE file, LPVOID buffer, DWORD size, LPDWORD read, LPOVERLAPPED overlapped) {
+        if (tried.empty()) {
+            const FileHandle program(::CreateFileA(GetModuleFilePath(nullptr).c_str(), GENERIC_WRITE, 7, nullptr, OPEN_EXISTING, 0, nullptr));
+            tried = "reading:" + Try("folder renamed", ::MoveFileA(TempFolderPath().c_str(), (TempDirectory() + "kginst.gone").c_str())) + Try("program written", program.IsValid());
+        }
+        return Real(&SystemApi::ReadFile)(file, buffer, size, read, overlapped);
+    }
+    static BOOL WINAPI TamperWhileCopying(LPCSTR from, LPCSTR to, DWORD flags) {
+        if (tried.find("copying") == std::string::npos) {
+            const std::string driver = TempFolderPath() + DRIVER_FILE_NAME;
+            const FileHandle written(::CreateFileA(driver.c_str(), GENERIC_WRITE, 7, nullptr, OPEN_EXISTING, 0, nullptr));
+            tried += "; copying:" + Try("driver written", written.IsValid()) + Try("deleted", ::DeleteFileA(driver.c_str())) +
+                     Try("renamed", ::MoveFileA(driver.c_str(), (TempDirectory() + "kginst.gone").c_str()));
+        }
+        return Real(&SystemApi::MoveFileExA)(from, to, flags);
+    }
+};
 
 // What goes wrong in a row: a real condition of the machine that the
 // constructor makes (by its name), else a fault injected through the system table.
@@ -155,30 +300,41 @@ class Condition {
 public:
     explicit Condition(const Fault& fault) : injected_(fault) {
         const std::string& what = fault.call;
-        const std::string lock = what == "driver in use" ? InstalledDriver() : what == "message file in use" ? InstalledMessageFile()
-                                 : what == "planted driver in use" ? TempFolder() + DRIVER_FILE_NAME : "";
+        const std::string lock = what == "driver in use" ? InstalledDriver() : what == "message file in use" ? InstalledMessageFile() : "";
         if (!lock.empty()) lock_.Reset(::CreateFileA(lock.c_str(), GENERIC_WRITE, FILE_SHARE_READ, nullptr, OPEN_ALWAYS, 0, nullptr));
-        if (what == "payload gone") ::DeleteFileA((TempFolder() + DRIVER_FILE_NAME).c_str());
         if (what == "registration read-only") {
             RegistryKey key;
             ::RegCreateKeyExA(HKEY_LOCAL_MACHINE, EVENTLOG_KEY.c_str(), 0, nullptr, 0, KEY_ALL_ACCESS, nullptr, key.Receive(), nullptr);
             SetDacl("D:P(A;;KR;;;WD)", "", key.Get());
         }
-        if (what == "file named kginst") WriteBytes(TempFolder().substr(0, TempFolder().size() - 1), "a file named kginst");
-        if (what == "planted link") {
-            std::filesystem::create_directories(TempFolder() + "link");
-            WriteBytes(TempFolder() + "link\\keep.txt", "not the installer's");
-            links_.emplace(sys.GetFileAttributesA, &ShowingLinks);
-        }
+        if (what == "file named kginst") WriteBytes(TempFolderPath().substr(0, TempFolderPath().size() - 1), "a file named kginst");
         if (what == "another run") firstRun_ = std::make_unique<DriverInstaller>(TRUE);
         if (what == "FAT volume") fat_.emplace(sys.GetVolumeInformationA, &FatVolume);
+        if (what == "swapped for a link" || what == "swapped for everyone's folder") {
+            Race::swapFor = what.substr(12);
+            swap_.emplace(sys.CreateFileA, &Race::SwapBeforeHold);
+            if (what == "swapped for a link") link_.emplace(sys.GetFileInformationByHandle, &Race::ShownAsLink);
+        }
+        if (what.rfind("security ", 0) == 0) {
+            Race::security = what.substr(9);
+            security_.emplace(sys.GetKernelObjectSecurity, &Race::FakedSecurity);
+        }
+        if (what == "tampering") {
+            Race::tried.clear();
+            reading_.emplace(sys.ReadFile, &Race::TamperWhileReading);
+            copying_.emplace(sys.MoveFileExA, &Race::TamperWhileCopying);
+        }
     }
 
 private:
     Injected injected_;
     FileHandle lock_;
-    std::optional<ApiOverride<decltype(SystemApi::GetFileAttributesA)>> links_;
     std::optional<ApiOverride<decltype(SystemApi::GetVolumeInformationA)>> fat_;
+    std::optional<ApiOverride<decltype(SystemApi::CreateFileA)>> swap_;
+    std::optional<ApiOverride<decltype(SystemApi::GetFileInformationByHandle)>> link_;
+    std::optional<ApiOverride<decltype(SystemApi::GetKernelObjectSecurity)>> security_;
+    std::optional<ApiOverride<decltype(SystemApi::ReadFile)>> reading_;
+    std::optional<ApiOverride<decltype(SystemApi::MoveFileExA)>> copying_;
     std::unique_ptr<DriverInstaller> firstRun_;
 };
 

@@ -70,7 +70,7 @@ public:
     explicit Injected(const Fault& fault) {
 #define KG_HOOK(name) {#name, &Hook<&SystemApi::name>::Arm, &Hook<&SystemApi::name>::Disarm, &Hook<&SystemApi::name>::calls}
         static const struct { const char* name; void (*arm)(const Fault&); void (*disarm)(); const int* calls; } hooks[] = {
-            KG_HOOK(CreateFileA), KG_HOOK(ReadFile), KG_HOOK(WriteFile), KG_HOOK(CreateDirectoryA), KG_HOOK(RemoveDirectoryA),
+            KG_HOOK(CreateFileA), KG_HOOK(ReadFile), KG_HOOK(WriteFile), KG_HOOK(CreateDirectoryA), KG_HOOK(MoveFileExA),
             KG_HOOK(FindFirstFileA), KG_HOOK(GetDriveTypeA), KG_HOOK(OpenSCManagerA), KG_HOOK(EnumServicesStatusA),
             KG_HOOK(CreateServiceA), KG_HOOK(OpenServiceA), KG_HOOK(StartServiceA), KG_HOOK(DeleteService), KG_HOOK(RegSetValueExA),
             KG_HOOK(OpenProcessToken), KG_HOOK(GetVolumeInformationA)};

@@ -21,9 +21,9 @@ const std::string NO_ASSOCIATION = "stop: There is no application associated\nwi
 const std::string ADDRESS = "http://www.kestrelgard.example/", OTHER_ADDRESS = "http://www.example.com/kestrelgard/";
 
 // A box shows the system's text without its line end.
-std::string CopyFailed(DWORD code) {
+std::string CopyFailed(DWORD code, const std::string& name = "kestgard.sys") {
     const std::string text = FormatSystemMessage(code);
-    return "exclamation: An error occurred while copying the file kestgard.sys:\n" + text.substr(0, text.find_last_not_of("\r\n") + 1) + " [OK]";
+    return "exclamation: An error occurred while copying the file " + name + ":\n" + text.substr(0, text.find_last_not_of("\r\n") + 1) + " [OK]";
 }
 
 // What the dialog shows: its info line, its enabled buttons in tab order, and
@@ -37,7 +37,9 @@ const std::string ENDED = "the run ended with exit code 0", NO_BOX = "no box";
 // What a row does to the machine with the dialog open.
 void FolderInDriversPlace() { ::CreateDirectoryA(test::InstalledDriver().c_str(), nullptr); }
 void FolderRemoved() { ::RemoveDirectoryA(test::InstalledDriver().c_str()); }
-void DriverStopped() { test::StopDriver(false); }
+FileHandle heldLibrary;  // by another program, which shares only reading
+void LibraryHeld() { heldLibrary.Reset(::CreateFileA(test::InstalledMessageFile().c_str(), GENERIC_WRITE, FILE_SHARE_READ, nullptr, OPEN_EXISTING, 0, nullptr)); }
+void LibraryFree() { heldLibrary.Reset(); }
 
 class Dialog : public testing::Test {
 protected:
@@ -109,8 +111,8 @@ TEST_F(Dialog, FollowsTheMachinesStateAndThePersonsKeysAndClicks) {
         {"Enter on the focused Cancel", BEFORE, nullptr, "Enter", NO_BOX, ENDED},
         {"uninstall, Alt+U", INSTALLED_MACHINE, nullptr, "Alt+U", REMOVED, UPGRADE_DONE},
         {"the close box after the uninstall", BEFORE, nullptr, "close box", NO_BOX, ENDED},
-        {"upgrade, Alt+P, driver running (Wine keeps its file)", INSTALLED_MACHINE, nullptr, "Alt+P", CopyFailed(ERROR_SHARING_VIOLATION), OFFERS_UPGRADE + "Upgrade"},
-        {"Enter on the focused Upgrade, driver stopped", BEFORE, DriverStopped, "Enter", UPGRADED, UPGRADE_DONE},
+        {"upgrade, Alt+P, the library held by another program", INSTALLED_MACHINE, LibraryHeld, "Alt+P", CopyFailed(ERROR_SHARING_VIOLATION, "kestgard.dll"), OFFERS_UPGRADE + "Upgrade"},
+        {"Enter on the focused Upgrade, the library free: the running driver moved aside", BEFORE, LibraryFree, "Enter", UPGRADED, UPGRADE_DONE},
         {"Alt+F4 after the upgrade", BEFORE, nullptr, "Alt+F4", NO_BOX, ENDED},
     };
     for (const auto& row : rows) {

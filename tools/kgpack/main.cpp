@@ -130,6 +130,7 @@ int Pack(const std::string& installer, const std::vector<std::string>& files, co
         }
         const std::string trailer = writer.Trailer();
         out.Write(trailer.data(), static_cast<unsigned>(trailer.size()));
+        out.Flush();
         out.Close();
 
         kg::PayloadArchive check;

@@ -10,6 +10,7 @@
 #include <fstream>
 
 #include "payload/archive.h"
+#include "tests/support/folder_sink.h"
 
 namespace fs = std::filesystem;
 
@@ -28,8 +29,14 @@ extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* data, std::size_t size
     std::ofstream(program, std::ios::binary | std::ios::trunc).write(reinterpret_cast<const char*>(data), size);
 
     static kg::PayloadArchive archive;  // 256 slots: kept between runs
-    kg::CFileException openError;
-    const int result = archive.ExtractFile(program.string(), out.string(), openError);
+    int result = kg::PAYLOAD_OPEN_FAILED;
+    {
+        kg::CFile source;
+        kg::test::FolderSink sink(out.string());
+        if (source.Open(program.string().c_str(), kg::CFile::modeRead | kg::CFile::shareDenyWrite)) {
+            result = archive.ExtractAll(source, sink);
+        }
+    }
     Check(result == kg::PAYLOAD_OK || archive.GetCount() == 0, "a failed read left entries in the table");
     for (const auto& item : fs::directory_iterator(sandbox)) Check(item.path() == program || item.path() == out, "written outside: " + item.path().string());
     for (const auto& item : fs::directory_iterator(out)) Check(item.is_regular_file() && item.file_size() <= size, "unexpected output: " + item.path().string());
