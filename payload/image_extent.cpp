@@ -83,6 +83,7 @@ ImageLayout ReadImageLayout(CFile& file) {
         end = std::max(end, ReadAt(file, names, namesSize, sizeof namesSize) ? names + LoadU32(namesSize) : names);
     }
     layout.imageEnd = end;
+    layout.machine = static_cast<std::uint16_t>(U16(header + 4));
     return layout;
 }
 

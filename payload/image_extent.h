@@ -18,6 +18,9 @@ struct ImageLayout {
     // gives it (a file offset, not an address); offset 0 when unsigned.
     std::uint64_t certificateOffset = 0;
     std::uint64_t certificateSize = 0;
+    // The processor the image is made for (the file header's machine field);
+    // 0 when the file holds no image.
+    std::uint16_t machine = 0;
 
     bool IsSigned() const { return certificateOffset != 0; }
 };

@@ -16,8 +16,11 @@ namespace kg {
 namespace {
 
 // What `program` run with exactly the argument text `arguments` writes, its
-// exit code, and whether it leaves the temporary folder.
-std::string RunProgram(const std::string& program, const std::string& arguments) {
+// exit code, and whether it leaves the temporary folder or installs the
+// driver. With `held`, another program holds the program file open from
+// the start (for deleting, as an updater might), so that it cannot be read
+// as the installer reads it.
+std::string RunProgram(const std::string& program, const std::string& arguments, bool held = false) {
     const test::TempDir dir;
     SECURITY_ATTRIBUTES inheritable = {sizeof inheritable, nullptr, TRUE};
     FileHandle output(::CreateFileA(dir.Str("out").c_str(), GENERIC_WRITE, 0, &inheritable, CREATE_ALWAYS, 0, nullptr));
@@ -27,21 +30,40 @@ std::string RunProgram(const std::string& program, const std::string& arguments)
     startup.hStdOutput = output.Get();
     std::string commandLine = "\"" + program + "\" " + arguments;
     PROCESS_INFORMATION process = {};
-    if (!::CreateProcessA(program.c_str(), &commandLine[0], nullptr, nullptr, TRUE, 0, nullptr, nullptr, &startup, &process)) return "not started";
+    if (!::CreateProcessA(program.c_str(), &commandLine[0], nullptr, nullptr, TRUE, CREATE_SUSPENDED, nullptr, nullptr, &startup, &process)) return "not started";
     output.Reset();
     const FileHandle running(process.hProcess), thread(process.hThread);
+    const FileHandle holder(held ? ::CreateFileA(program.c_str(), DELETE, 7, nullptr, OPEN_EXISTING, 0, nullptr) : INVALID_HANDLE_VALUE);
+    EXPECT_EQ(held, holder.IsValid()) << program << " not held";
+    ::ResumeThread(thread.Get());
     DWORD exitCode = 0;
     ::WaitForSingleObject(running.Get(), INFINITE);
     ::GetExitCodeProcess(running.Get(), &exitCode);
-    char temp[MAX_PATH];
+    char temp[MAX_PATH], system[MAX_PATH];
     const std::string folder = std::string(temp, ::GetTempPathA(MAX_PATH, temp)) + "kginst";
+    const std::string driver = std::string(system, ::GetSystemDirectoryA(system, MAX_PATH)) + "\\drivers\\kestgard.sys";
     return test::ReadBytes(dir.Str("out")) + "|exit " + std::to_string(exitCode) +
-           (::GetFileAttributesA(folder.c_str()) != INVALID_FILE_ATTRIBUTES ? "|temporary folder left" : "");
+           (::GetFileAttributesA(folder.c_str()) != INVALID_FILE_ATTRIBUTES ? "|temporary folder left" : "") +
+           (::GetFileAttributesA(driver.c_str()) != INVALID_FILE_ATTRIBUTES ? "|driver installed" : "");
 }
 
+// The texts of a run on standard output: a text-mode stream (LF becomes CR LF).
+std::string Lines(const std::string& text) { return std::regex_replace(text, std::regex("\n"), "\r\n"); }
+
 // A failed copy of the driver: the system's text keeps its CR LF, which the stream makes CR CR LF.
-std::string CopyFailed(DWORD code) {
-    return "An error occurred while copying the file kestgard.sys:\r\n" + std::regex_replace(FormatSystemMessage(code), std::regex("\n"), "\r\n");
+std::string CopyFailed(DWORD code) { return Lines("An error occurred while copying the file kestgard.sys:\n" + FormatSystemMessage(code)); }
+
+// The installer `installer` with the byte at `offset` of its driver changed (its checksum no longer holds), or
+// with its driver marked as made for the other processor.
+std::string WithDriver(const std::string& installer, std::size_t offset, bool foreign = false) {
+    std::string bytes = test::ReadBytes(installer);
+    const std::size_t driver = test::ReadBytes(KG_UNPACKED).size(), header = driver + static_cast<unsigned char>(bytes[driver + 0x3C]) + 4;
+    if (foreign) {
+        bytes.replace(header, 2, bytes.compare(header, 2, "\x64\x86") == 0 ? std::string("\x4C\x01", 2) : "\x64\x86");
+    } else {
+        bytes[driver + offset] ^= 1;
+    }
+    return bytes;
 }
 
 TEST(CommandLine, RunsInTurnOnOneMachine) {
@@ -49,18 +71,35 @@ TEST(CommandLine, RunsInTurnOnOneMachine) {
     std::string damaged = test::ReadBytes(KG_INSTALLER);
     damaged.back() ^= 1;  // the magic's last byte: a payload that lost its end
     test::WriteBytes(dir.Str("damaged.exe"), damaged);
+    test::WriteBytes(dir.Str("damaged-driver.exe"), WithDriver(KG_INSTALLER, 0x200));
+    test::WriteBytes(dir.Str("foreign-driver.exe"), WithDriver(KG_INSTALLER, 0, true));
+    test::WriteBytes(dir.Str("held.exe"), test::ReadBytes(KG_INSTALLER));
     const std::string usage = "Kestrelgard Installation Tool\r\nCopyright (C) 2026 The Kestrelgard Developers. All rights reserved.\r\n"
                               "Usage: Kgsetup /i   Installs Kestrelgard\r\n\r\n";
-    const struct { const char* what; std::string program, arguments, result; } rows[] = {
-        {"usage", KG_INSTALLER, "/?", usage + "|exit 1"},
-        {"usage asked behind another argument", KG_INSTALLER, "x -?", usage + "|exit 1"},
-        {"no payload, any one-letter argument", KG_UNPACKED, "i", CopyFailed(ERROR_FILE_NOT_FOUND) + "|exit 1603"},
-        {"damaged payload", dir.Str("damaged.exe"), "/i", "Error while extracting files" + CopyFailed(ERROR_FILE_NOT_FOUND) + "|exit 1603"},
-        {"install, signed after packing as a release is", KG_SIGNED, "/i", "Kestrelgard has been successfully installed.|exit 0"},
+    const std::string unfit = "The driver in this installer is damaged or not made for this version of Windows.|exit 1603";
+    const std::string notRead = "Cannot open " + dir.Str("held.exe") + " for reading: " + RemoveLineBreaks(FormatSystemMessage(ERROR_SHARING_VIOLATION));
+    const struct { const char* what; std::string program, arguments; bool held; std::string result; } rows[] = {
+        {"usage", KG_INSTALLER, "/?", false, usage + "|exit 1"},
+        {"usage asked behind another argument", KG_INSTALLER, "x -?", false, usage + "|exit 1"},
+        {"no payload, any one-letter argument", KG_UNPACKED, "i", false, CopyFailed(ERROR_FILE_NOT_FOUND) + "|exit 1603"},
+        {"damaged payload", dir.Str("damaged.exe"), "/i", false, "Error while extracting files" + CopyFailed(ERROR_FILE_NOT_FOUND) + "|exit 1603"},
+        {"a driver with a byte changed", dir.Str("damaged-driver.exe"), "/i", false, unfit},
+        {"a driver for the other processor", dir.Str("foreign-driver.exe"), "/i", false, unfit},
+        {"the program file held by another: told, no box waits", dir.Str("held.exe"), "/i", true,
+         notRead + "Error while extracting files" + CopyFailed(ERROR_FILE_NOT_FOUND) + "|exit 1603"},
+        {"install, signed after packing as a release is", KG_SIGNED, "/i", false, "Kestrelgard has been successfully installed.|exit 0|driver installed"},
     };
     for (const auto& row : rows) {
-        EXPECT_EQ(row.result, RunProgram(row.program, row.arguments)) << row.what;
+        EXPECT_EQ(row.result, RunProgram(row.program, row.arguments, row.held)) << row.what;
     }
+}
+
+// The x86 installer on 64-bit Windows (the CTest entry e2e_wow64 runs it in a
+// 64-bit machine): it says that the 64-bit installer is needed and touches
+// nothing.
+TEST(DISABLED_OnWindows64, TheX86InstallerDoesNothing) {
+    EXPECT_EQ("This installer is for 32-bit Windows. Please use the 64-bit installer of Kestrelgard on this computer.|exit 1603",
+              RunProgram(KG_INSTALLER, "/i"));
 }
 
 }  // namespace

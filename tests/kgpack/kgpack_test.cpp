@@ -5,8 +5,10 @@
 #include <sys/wait.h>
 
 #include <cstdio>
+#include <filesystem>
 #include <map>
 
+#include "payload/driver_image.h"
 #include "tests/support/files.h"
 #include "tests/support/trailer_bytes.h"
 
@@ -21,10 +23,16 @@ TEST(Kgpack, CommandLines) {
     // Packed, then signed: a certificate table of 64 bytes after 5 zero bytes of alignment.
     const std::string signedFile = test::Signed(test::PackedImage(test::MinimalImage(0x480, 0x80).substr(0, 0x400), {{"a.txt", "1234"}}));
     const auto q = [&](const std::string& name) { return " '" + dir.Str(name) + "'"; };
+    // An x86 program and its driver (no checksum: not checked), a driver for x64, and a damaged one.
+    const std::string program = test::Made(test::MinimalImage(4096), MACHINE_I386), driver = test::Made(test::MinimalImage(5000), MACHINE_I386);
+    const std::string x64 = test::Made(test::MinimalImage(5000), MACHINE_AMD64), damaged = test::Made(test::MinimalImage(5000), MACHINE_I386, 0x1234);
     for (const auto& [name, bytes] : std::map<std::string, std::string>{
-             {"Kgsetup.exe", Pattern(4096)}, {"kestgard.sys", Pattern(5000, 1)}, {"kestgard.dll", Pattern(3000, 2)},
-             {"plain.exe", Pattern(100)}, {"CON", "device"}, {"damaged.exe", Pattern(100) + RawTrailer({{0, 5000, "a", 1}}, 1)},
-             {"escape.exe", Pattern(100) + RawTrailer({{0, 10, "..\\a", 4}}, 1)}, {"empty.exe", Pattern(100) + RawTrailer({}, 0)}, {"signed.exe", signedFile}}) {
+             {"Kgsetup.exe", program}, {"kestgard.sys", driver}, {"kestgard.dll", Pattern(3000, 2)}, {"x64/kestgard.sys", x64},
+             {"damaged/kestgard.sys", damaged}, {"plain.exe", Pattern(100)}, {"CON", "device"},
+             {"damaged.exe", Pattern(100) + RawTrailer({{0, 5000, "a", 1}}, 1)}, {"escape.exe", Pattern(100) + RawTrailer({{0, 10, "..\\a", 4}}, 1)},
+             {"device.exe", test::PackedImage(program, {{"a", "1"}, {"com\xB9", "2"}})}, {"twins.exe", test::PackedImage(program, {{"a.sys", driver}, {"A.SYS", driver}})},
+             {"foreign.exe", test::PackedImage(program, {{"kestgard.sys", x64}})}, {"empty.exe", Pattern(100) + RawTrailer({}, 0)}, {"signed.exe", signedFile}}) {
+        std::filesystem::create_directories(std::filesystem::path(dir.Str(name)).parent_path());
         test::WriteBytes(dir.Str(name), bytes);
     }
     std::string many = "pack" + q("Kgsetup.exe");
@@ -45,6 +53,11 @@ TEST(Kgpack, CommandLines) {
         {"verify a signed file", "verify" + q("signed.exe"), 0, "1 entries, sound, signed\n"},
         {"a file missing", "pack" + installer + dll + q("absent.sys"), 1, "absent.sys"},
         {"a device name", "pack" + installer + q("CON"), 1, "not a plain file name"},
+        {"a driver for another processor", "pack" + installer + q("x64/kestgard.sys"), 1, "x64/kestgard.sys: is a driver for another processor than the installer's"},
+        {"a damaged driver", "pack" + installer + q("damaged/kestgard.sys"), 1, "is damaged: its checksum does not match its contents"},
+        {"verify a device name", "verify" + q("device.exe"), 1, "damaged payload directory: an entry has a device name"},
+        {"verify one name twice", "verify" + q("twins.exe"), 1, "damaged payload directory: two entries have the same name"},
+        {"verify a driver for another processor", "verify" + q("foreign.exe"), 1, "entry 0 (kestgard.sys) is a driver for another processor"},
         {"one name twice", "pack" + installer + dll + dll, 1, "same name"},
         {"257 files", many, 1, "at most 256 files"},
         {"verify without payload", "verify" + installer, 1, "carries no payload"},
@@ -68,11 +81,11 @@ TEST(Kgpack, CommandLines) {
         EXPECT_EQ(row.exitCode, WIFEXITED(status) ? WEXITSTATUS(status) : -1) << row.what << ": " << output;
         EXPECT_NE(std::string::npos, output.find(row.says)) << row.what << ": " << output;
     }
-    EXPECT_EQ(Pattern(4096), test::ReadBytes(dir.Str("Kgsetup.exe"))) << "a refused pack changed the installer";
+    EXPECT_EQ(program, test::ReadBytes(dir.Str("Kgsetup.exe"))) << "a refused pack changed the installer";
     EXPECT_EQ(signedFile, test::ReadBytes(dir.Str("signed.exe"))) << "a refused pack broke the signature";
-    EXPECT_EQ(Pattern(4096) + Pattern(5000, 1) + Pattern(3000, 2), test::ReadBytes(dir.Str("out.exe")).substr(0, 12096));
+    EXPECT_EQ(program + driver + Pattern(3000, 2), test::ReadBytes(dir.Str("out.exe")).substr(0, 12096));
     EXPECT_EQ(12096u + 62, test::ReadBytes(dir.Str("out.exe")).size());
-    EXPECT_EQ(267u, dir.List().size()) << "a pack left a file behind";
+    EXPECT_EQ(272u, dir.List().size()) << "a pack left a file behind";
 }
 
 }  // namespace

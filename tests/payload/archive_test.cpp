@@ -7,6 +7,7 @@
 #include <map>
 
 #include "payload/archive.h"
+#include "payload/driver_image.h"
 #include "payload/writer.h"
 #include "tests/support/files.h"
 #include "tests/support/folder_sink.h"
@@ -191,6 +192,46 @@ TEST(Payload, FilesThatCannotBeWrittenWhole) {
     EXPECT_EQ(PAYLOAD_CREATE_FAILED, archive.ExtractEntry(source, MAX_PAYLOAD_ENTRIES, sink));
     EXPECT_THROW(source.Seek(-1, CFile::begin), CFileException);
     EXPECT_EQ("0 1", std::to_string(CFile::Remove(out.Str("none").c_str())) + " " + std::to_string(CFile::Remove(out.Str("first").c_str())));
+}
+
+// The sum the loader checks is the real one: the sample driver's, which its
+// linker wrote, holds; any change breaks it. (On the host: made-up images.)
+TEST(Payload, DriversTheLoaderTakes) {
+    const std::uint16_t I386 = MACHINE_I386, AMD64 = MACHINE_AMD64;
+    const std::string image = test::MinimalImage(0x400);
+    // padded: the image lies inside a larger file, between other bytes
+    struct Row { const char* what; std::string image; std::uint16_t machine; DriverFault fault; bool padded; };
+    std::vector<Row> rows = {
+        {"x86, no checksum", test::Made(image, I386), I386, DriverFault::NONE, false},
+        {"x64, no checksum", test::Made(image, AMD64), AMD64, DriverFault::NONE, false},
+        {"x86 for x64", test::Made(image, I386), AMD64, DriverFault::OTHER_PROCESSOR, false},
+        {"a checksum that does not add up", test::Made(image, I386, 0x1234), I386, DriverFault::CHECKSUM_MISMATCH, false},
+        {"no image", Pattern(0x400), I386, DriverFault::NOT_AN_IMAGE, false},
+        {"headers past the end", test::Made(image, I386).substr(0, 0x80), I386, DriverFault::NOT_AN_IMAGE, false},
+        {"inside a larger file", test::Made(image, AMD64), AMD64, DriverFault::NONE, true},
+    };
+#ifdef KG_SAMPLE_DRIVER
+    const std::string sample = test::ReadBytes(KG_SAMPLE_DRIVER);
+    const std::uint16_t own = sizeof(void*) == 8 ? AMD64 : I386, other = own == AMD64 ? I386 : AMD64;
+    std::string changed = sample, unsummed = sample;
+    changed[sample.size() / 2] ^= 1;
+    unsummed.replace(LoadU32(reinterpret_cast<const unsigned char*>(sample.data()) + 0x3C) + 24 + 64, 4, U32(0)).back() ^= 1;
+    rows.insert(rows.end(), {
+        {"the sample driver", sample, own, DriverFault::NONE, false},
+        {"the sample driver, for the other processor", sample, other, DriverFault::OTHER_PROCESSOR, false},
+        {"the sample driver, a byte changed", changed, own, DriverFault::CHECKSUM_MISMATCH, false},
+        {"the sample driver, a byte added", sample + "x", own, DriverFault::CHECKSUM_MISMATCH, false},
+        {"the sample driver, changed, without checksum", unsummed, own, DriverFault::NONE, false},
+        {"the sample driver inside a larger file", sample, own, DriverFault::NONE, true},
+    });
+#endif
+    const test::TempDir dir;
+    for (const Row& row : rows) {
+        test::WriteBytes(dir.Str("driver.sys"), row.padded ? Pattern(101) + row.image + Pattern(7) : row.image);
+        CFile file;
+        ASSERT_TRUE(file.Open(dir.Str("driver.sys").c_str(), CFile::modeRead | CFile::shareDenyWrite));
+        EXPECT_EQ(row.fault, CheckDriverImage(file, row.padded ? 101 : 0, row.image.size(), row.machine)) << row.what;
+    }
 }
 
 TEST(Payload, WriterRefusesWhatTheReaderWouldReject) {

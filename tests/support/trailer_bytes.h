@@ -44,6 +44,13 @@ inline std::string MinimalImage(std::uint32_t size, std::uint32_t certificate = 
     return image;
 }
 
+// `image` as made for the processor `machine`, with the header checksum
+// `checksum` (0: none, which the loader does not check).
+inline std::string Made(std::string image, std::uint16_t machine, std::uint32_t checksum = 0) {
+    image.replace(0x44, 2, U32(machine).substr(0, 2));
+    return image.replace(0x40 + 24 + 64, 4, U32(checksum));
+}
+
 // `file`, whose image MinimalImage made with a certificate, signed as signing
 // tools sign: zero bytes up to an 8-byte boundary, then a certificate table of
 // `table` bytes that the security directory points to.

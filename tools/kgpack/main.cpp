@@ -8,7 +8,9 @@
 #include <vector>
 
 #include "framework/file.h"
+#include "framework/text.h"
 #include "payload/archive.h"
+#include "payload/driver_image.h"
 #include "payload/image_extent.h"
 #include "payload/writer.h"
 
@@ -26,7 +28,9 @@ constexpr char USAGE[] =
     "      Appends the FILEs, in the order given, to INSTALLER as its payload:\n"
     "      in place, or into OUT with INSTALLER left as it is. Each file is\n"
     "      stored under its bare file name. A signed INSTALLER is refused:\n"
-    "      pack first, then sign the packed installer.\n"
+    "      pack first, then sign the packed installer. So is a driver (.sys)\n"
+    "      that would not load: damaged, or for another processor than\n"
+    "      INSTALLER's.\n"
     "  kgpack list FILE\n"
     "      Lists the payload entries of FILE with their offsets and sizes.\n"
     "  kgpack verify FILE\n"
@@ -81,6 +85,29 @@ std::uint64_t FileLength(const std::string& path) {
     return file.GetLength();
 }
 
+const char* DescribeNameFault(kg::NameFault fault) {
+    return fault == kg::NameFault::DEVICE_NAME ? "an entry has a device name"
+           : fault == kg::NameFault::SAME_NAME ? "two entries have the same name"
+                                               : nullptr;
+}
+
+// Why the driver `name` (data at `offset`, `size` bytes into `file`) would not
+// load with a program made for `machine`; null when it would, or when the
+// file is no driver (".sys").
+const char* DriverRefusal(CFile& file, const std::string& name, std::uint64_t offset, std::uint64_t size,
+                          std::uint16_t machine) {
+    if (name.size() < 4 || kg::UpperCase(name.substr(name.size() - 4)) != ".SYS") {
+        return nullptr;
+    }
+    switch (kg::CheckDriverImage(file, offset, size, machine)) {
+    case kg::DriverFault::NONE: return nullptr;
+    case kg::DriverFault::NOT_AN_IMAGE: return "is not a program image";
+    case kg::DriverFault::OTHER_PROCESSOR: return "is a driver for another processor than the installer's";
+    case kg::DriverFault::CHECKSUM_MISMATCH: return "is damaged: its checksum does not match its contents";
+    }
+    return nullptr;
+}
+
 // The signature's certificate table, as the file's headers declare it.
 kg::ImageLayout Layout(const std::string& path) {
     CFile file;
@@ -106,12 +133,20 @@ int Pack(const std::string& installer, const std::vector<std::string>& files, co
         return Fail("a payload holds at most " + std::to_string(kg::MAX_PAYLOAD_ENTRIES) + " files");
     }
 
-    // Everything is checked before the first byte is written.
+    // Everything is checked before the first byte is written: no driver that
+    // the installer would refuse to install.
     kg::PayloadWriter writer(FileLength(installer));
+    const std::uint16_t machine = Layout(installer).machine;
     for (const std::string& file : files) {
-        const std::string refusal = writer.Add(fs::path(file).filename().string(), FileLength(file));
+        const std::string name = fs::path(file).filename().string();
+        const std::string refusal = writer.Add(name, FileLength(file));
         if (!refusal.empty()) {
             return Fail(file + ": " + refusal);
+        }
+        CFile data;
+        OpenForReading(data, file);
+        if (const char* driverRefusal = DriverRefusal(data, name, 0, data.GetLength(), machine)) {
+            return Fail(file + ": " + driverRefusal);
         }
     }
 
@@ -177,13 +212,23 @@ int List(const std::string& path) {
 
 int Verify(const std::string& path) {
     kg::PayloadArchive archive;
-    const int result = archive.ReadDirectory(path);
+    CFile file;
+    OpenForReading(file, path);
+    const int result = archive.ReadDirectory(file);
+    if (const char* fault = DescribeNameFault(archive.GetNameFault())) {
+        return Fail(path + ": " + DescribeResult(result) + ": " + fault);
+    }
     if (result != kg::PAYLOAD_OK) {
         return Fail(path + ": " + DescribeResult(result));
     }
+    const std::uint16_t machine = kg::ReadImageLayout(file).machine;
     for (std::uint32_t i = 0; i < archive.GetCount(); ++i) {
-        if (!kg::IsPlainFileName(archive.GetEntry(i).name)) {
+        const kg::PayloadEntry& entry = archive.GetEntry(i);
+        if (!kg::IsPlainFileName(entry.name)) {
             return Fail(path + ": entry " + std::to_string(i) + " is not a plain file name");
+        }
+        if (const char* refusal = DriverRefusal(file, entry.name, entry.offset, entry.size, machine)) {
+            return Fail(path + ": entry " + std::to_string(i) + " (" + entry.name + ") " + refusal);
         }
     }
     std::printf("%s: %lu entries, sound%s\n", path.c_str(), static_cast<unsigned long>(archive.GetCount()),
