@@ -19,18 +19,19 @@ add_test(NAME locales_build COMMAND sh -c
   "mkdir -p '${KG_LOCALE_DIR}' && localedef -i ja_JP -f UTF-8 '${KG_LOCALE_DIR}/ja_JP.UTF-8' && localedef -i en_US -f UTF-8 '${KG_LOCALE_DIR}/en_US.UTF-8'")
 set_tests_properties(locales_build PROPERTIES FIXTURES_SETUP locales)
 
-# kg_wine_test(NAME SOURCES... [LIBS lib...] [OWN_MACHINE] [PACKED]): a
-# GoogleTest program run under Wine as one CTest entry. OWN_MACHINE: it runs
+# kg_wine_test(NAME SOURCES... [LIBS lib...] [OWN_MACHINE [THEN command]] [PACKED]):
+# a GoogleTest program run under Wine as one CTest entry. OWN_MACHINE: it runs
 # in a fresh prefix of its own (for tests that install services and files for
-# real). PACKED: the build packs the sample payload onto it, as onto the
-# installer.
+# real); THEN: a shell command that the entry runs next. PACKED: the build
+# packs the sample payload onto it, as onto the installer.
 function(kg_wine_test name)
-  cmake_parse_arguments(arg "OWN_MACHINE;PACKED" "" "LIBS" ${ARGN})
+  cmake_parse_arguments(arg "OWN_MACHINE;PACKED" "THEN" "LIBS" ${ARGN})
   add_executable(${name} ${arg_UNPARSED_ARGUMENTS})
   target_link_libraries(${name} PRIVATE gtest gtest_main kg_options ${arg_LIBS})
   if(arg_OWN_MACHINE)
-    add_test(NAME ${name} COMMAND ${KG_WINE_RUN} --state ${KG_WINE_STATE} --prefix ${KG_WINE_STATE}/${name}
-      --fresh $<TARGET_FILE:${name}>)
+    set(run ${KG_WINE_RUN} --state ${KG_WINE_STATE} --prefix ${KG_WINE_STATE}/${name} --fresh $<TARGET_FILE:${name}>)
+    list(JOIN run " " run)
+    add_test(NAME ${name} COMMAND sh -ec "${run}\n${arg_THEN}")
   else()
     set_target_properties(${name} PROPERTIES CROSSCOMPILING_EMULATOR "${CMAKE_CROSSCOMPILING_EMULATOR}")
     add_test(NAME ${name} COMMAND ${name})
