@@ -84,9 +84,7 @@ BOOL HyperlinkAction::Run(BOOL reportError) {
     shellResult = nullptr;
     const char* verb = nullptr;
     switch (actionType) {
-    case ACTION_NONE:
-        outcome = OUTCOME_NONE;
-        return TRUE;
+    case ACTION_NONE: outcome = OUTCOME_NONE; return TRUE;
     case ACTION_USERDEFINED: {
         // The receiver gets the live record, as the one it may inspect.
         const LPARAM self = reinterpret_cast<LPARAM>(this);
@@ -110,8 +108,8 @@ BOOL HyperlinkAction::Run(BOOL reportError) {
     default: outcome = OUTCOME_BAD_TYPE; break;
     }
     if (verb != nullptr) {
-        const HINSTANCE result = sys.ShellExecuteA(nullptr, verb, file.c_str(), parameters.c_str(),
-                                                   workingDirectory.c_str(), showCommand);
+        const HINSTANCE result =
+            sys.ShellExecuteA(nullptr, verb, file.c_str(), parameters.c_str(), workingDirectory.c_str(), showCommand);
         if (reinterpret_cast<UINT_PTR>(result) > SHELL_ERROR_LIMIT) {
             shellResult = result;
         } else {

@@ -15,8 +15,7 @@ const MessageMap* CCmdTarget::GetThisMessageMap() {
 const MessageMapEntry* CCmdTarget::FindEntry(UINT message, UINT code, UINT id) const {
     for (const MessageMap* map = GetMessageMap(); map != nullptr; map = map->base) {
         for (const MessageMapEntry* entry = map->entries; entry->message != 0; ++entry) {
-            if (entry->message == message && entry->code == code && id >= entry->firstId &&
-                id <= entry->lastId) {
+            if (entry->message == message && entry->code == code && id >= entry->firstId && id <= entry->lastId) {
                 return entry;
             }
         }

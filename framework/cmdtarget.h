@@ -13,9 +13,9 @@ namespace kg {
 class CCmdTarget;
 
 struct MessageMapEntry {
-    UINT message;    // WM_COMMAND, WM_PAINT, ... ; 0 ends the table
-    UINT code;       // notification code (WM_COMMAND, WM_NOTIFY)
-    UINT firstId;    // control or command identifiers
+    UINT message;  // WM_COMMAND, WM_PAINT, ... ; 0 ends the table
+    UINT code;     // notification code (WM_COMMAND, WM_NOTIFY)
+    UINT firstId;  // control or command identifiers
     UINT lastId;
     // Calls the handler; returns the message's result.
     LRESULT (*invoke)(CCmdTarget* target, WPARAM wParam, LPARAM lParam);
@@ -50,7 +50,9 @@ public:                                                     \
 
 // Opens the table of `theClass`, chained to the table of `baseClass`. The
 // entries are built inside a static member function, so their thunks may
-// call the class's protected and private handlers.
+// call the class's protected and private handlers. The formatter is off for
+// the two: each is half of one braced table, which it would take apart.
+// clang-format off
 #define BEGIN_MESSAGE_MAP(theClass, baseClass)                                                    \
     const ::kg::MessageMap* theClass::GetMessageMap() const { return GetThisMessageMap(); }      \
     const ::kg::MessageMap* theClass::GetThisMessageMap() {                                       \
@@ -63,11 +65,12 @@ public:                                                     \
         static const ::kg::MessageMap map = {TheBaseClass::GetThisMessageMap(), entries}; \
         return &map;                                                                 \
     }
+// clang-format on
 
 // void memberFxn(): a command (menu item, button click, accelerator).
-#define ON_COMMAND(id, memberFxn)                                  \
-    {WM_COMMAND, 0, static_cast<UINT>(id), static_cast<UINT>(id),  \
-     [](::kg::CCmdTarget* target, WPARAM, LPARAM) -> LRESULT {     \
-         static_cast<ThisClass*>(target)->memberFxn();             \
-         return 0;                                                 \
+#define ON_COMMAND(id, memberFxn)                                 \
+    {WM_COMMAND, 0, static_cast<UINT>(id), static_cast<UINT>(id), \
+     [](::kg::CCmdTarget* target, WPARAM, LPARAM) -> LRESULT {    \
+         static_cast<ThisClass*>(target)->memberFxn();            \
+         return 0;                                                \
      }},

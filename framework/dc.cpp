@@ -24,9 +24,7 @@ SIZE CDC::GetTextExtent(const char* text, int length) const {
 
 int CDC::FillRect(const RECT* rect, HBRUSH brush) { return ::FillRect(m_hDC, rect, brush); }
 
-BOOL CDC::PatBlt(int x, int y, int width, int height, DWORD rop) {
-    return ::PatBlt(m_hDC, x, y, width, height, rop);
-}
+BOOL CDC::PatBlt(int x, int y, int width, int height, DWORD rop) { return ::PatBlt(m_hDC, x, y, width, height, rop); }
 
 int CDC::IntersectClipRect(const RECT* rect) {
     return ::IntersectClipRect(m_hDC, rect->left, rect->top, rect->right, rect->bottom);

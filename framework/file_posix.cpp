@@ -34,8 +34,8 @@ CFile::~CFile() { Abort(); }
 
 bool CFile::Open(const char* fileName, unsigned openFlags, CFileException* error) {
     Abort();
-    const int flags = (openFlags & modeWrite) ? (O_WRONLY | ((openFlags & modeCreate) ? O_CREAT | O_TRUNC : 0))
-                                              : O_RDONLY;
+    const int flags =
+        (openFlags & modeWrite) ? (O_WRONLY | ((openFlags & modeCreate) ? O_CREAT | O_TRUNC : 0)) : O_RDONLY;
     fd_ = ::open(fileName, flags | O_CLOEXEC, 0644);
     if (fd_ >= 0) {
         struct stat info {};
@@ -55,9 +55,7 @@ bool CFile::Open(const char* fileName, unsigned openFlags, CFileException* error
     return true;
 }
 
-void CFile::Fail(long osError) const {
-    throw CFileException(CauseOf(static_cast<int>(osError)), osError, fileName_);
-}
+void CFile::Fail(long osError) const { throw CFileException(CauseOf(static_cast<int>(osError)), osError, fileName_); }
 
 std::uint64_t CFile::Seek(std::int64_t offset, SeekPosition from) {
     const int whence = from == begin ? SEEK_SET : from == current ? SEEK_CUR : SEEK_END;
@@ -122,7 +120,6 @@ void CFile::Abort() noexcept {
         fd_ = -1;
     }
 }
-
 
 bool CFile::Remove(const char* fileName) noexcept { return ::unlink(fileName) == 0; }
 

@@ -35,8 +35,7 @@ bool CFile::Open(const char* fileName, unsigned openFlags, CFileException* error
     const DWORD access = (openFlags & modeWrite) ? GENERIC_WRITE : GENERIC_READ;
     const DWORD share = (openFlags & shareDenyWrite) ? FILE_SHARE_READ : 0;
     const DWORD disposition = (openFlags & modeCreate) ? CREATE_ALWAYS : OPEN_EXISTING;
-    handle_.Reset(sys.CreateFileA(fileName, access, share, nullptr, disposition,
-                                  FILE_ATTRIBUTE_NORMAL, nullptr));
+    handle_.Reset(sys.CreateFileA(fileName, access, share, nullptr, disposition, FILE_ATTRIBUTE_NORMAL, nullptr));
     if (!handle_) {
         const DWORD code = ::GetLastError();
         if (error != nullptr) {
@@ -48,14 +47,12 @@ bool CFile::Open(const char* fileName, unsigned openFlags, CFileException* error
     return true;
 }
 
-void CFile::Fail(long osError) const {
-    throw CFileException(CauseOf(static_cast<DWORD>(osError)), osError, fileName_);
-}
+void CFile::Fail(long osError) const { throw CFileException(CauseOf(static_cast<DWORD>(osError)), osError, fileName_); }
 
 std::uint64_t CFile::Seek(std::int64_t offset, SeekPosition from) {
     LONG high = static_cast<LONG>(offset >> 32);
-    const DWORD low = sys.SetFilePointer(handle_.Get(), static_cast<LONG>(offset & 0xFFFFFFFF),
-                                         &high, static_cast<DWORD>(from));
+    const DWORD low =
+        sys.SetFilePointer(handle_.Get(), static_cast<LONG>(offset & 0xFFFFFFFF), &high, static_cast<DWORD>(from));
     if (low == INVALID_SET_FILE_POINTER) {
         const DWORD code = ::GetLastError();
         if (code != NO_ERROR) {

@@ -31,13 +31,12 @@ public:
 #define RUNTIME_CLASS(className) (&className::class##className)
 
 // In a class body: the class has a record of its own.
-#define DECLARE_DYNAMIC(className)                            \
-public:                                                       \
-    static const ::kg::CRuntimeClass class##className;        \
+#define DECLARE_DYNAMIC(className)                     \
+public:                                                \
+    static const ::kg::CRuntimeClass class##className; \
     const ::kg::CRuntimeClass* GetRuntimeClass() const override;
 
 // In one source file: the record of `className`, derived from `baseClass`.
-#define IMPLEMENT_DYNAMIC(className, baseClass)                                        \
-    const ::kg::CRuntimeClass className::class##className = {#className,               \
-                                                             RUNTIME_CLASS(baseClass)}; \
+#define IMPLEMENT_DYNAMIC(className, baseClass)                                                     \
+    const ::kg::CRuntimeClass className::class##className = {#className, RUNTIME_CLASS(baseClass)}; \
     const ::kg::CRuntimeClass* className::GetRuntimeClass() const { return RUNTIME_CLASS(className); }

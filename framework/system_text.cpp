@@ -14,9 +14,8 @@ namespace kg {
 std::string FormatSystemMessage(unsigned long code) {
     char* text = nullptr;
     const DWORD length = sys.FormatMessageA(
-        FORMAT_MESSAGE_FROM_SYSTEM | FORMAT_MESSAGE_IGNORE_INSERTS | FORMAT_MESSAGE_ALLOCATE_BUFFER,
-        nullptr, code, MAKELANGID(LANG_NEUTRAL, SUBLANG_DEFAULT),
-        reinterpret_cast<LPSTR>(&text), 0, nullptr);
+        FORMAT_MESSAGE_FROM_SYSTEM | FORMAT_MESSAGE_IGNORE_INSERTS | FORMAT_MESSAGE_ALLOCATE_BUFFER, nullptr, code,
+        MAKELANGID(LANG_NEUTRAL, SUBLANG_DEFAULT), reinterpret_cast<LPSTR>(&text), 0, nullptr);
     const LocalMemory owner(text);
     return length == 0 || text == nullptr ? std::string() : std::string(text, length);
 }
@@ -28,8 +27,7 @@ std::string FormatSystemMessage(unsigned long code) {
 
 std::string RemoveLineBreaks(const std::string& text) {
     std::string result = text;
-    result.erase(std::remove_if(result.begin(), result.end(),
-                                [](char c) { return c == '\r' || c == '\n'; }),
+    result.erase(std::remove_if(result.begin(), result.end(), [](char c) { return c == '\r' || c == '\n'; }),
                  result.end());
     return result;
 }

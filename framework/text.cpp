@@ -87,8 +87,7 @@ bool EndsWithChar(const std::string& text, char c) {
     return last != nullptr && *last == c;
 }
 
-std::string FormatBounded(const char* format, std::initializer_list<std::string> args,
-                          std::size_t bufferSize) {
+std::string FormatBounded(const char* format, std::initializer_list<std::string> args, std::size_t bufferSize) {
     std::string text;
     auto arg = args.begin();
     for (const char* p = format; *p != '\0'; p = NextChar(p)) {

@@ -46,7 +46,6 @@ bool EndsWithChar(const std::string& text, char c);
 // number is passed written out), cut to fit a buffer of `bufferSize` bytes
 // with its terminator, never splitting a double-byte character. The
 // arguments are not formats: a "%" in them stays as it is.
-std::string FormatBounded(const char* format, std::initializer_list<std::string> args,
-                          std::size_t bufferSize);
+std::string FormatBounded(const char* format, std::initializer_list<std::string> args, std::size_t bufferSize);
 
 }  // namespace kg

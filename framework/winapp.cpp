@@ -47,9 +47,7 @@ BOOL CWinApp::InitInstance() { return TRUE; }
 
 BOOL CWinApp::Enable3dControlsStatic() { return TRUE; }
 
-void CWinApp::OnHelp() {
-    ::WinHelpA(GetSafeHwnd(m_pMainWnd), helpFilePath_.c_str(), HELP_FINDER, 0);
-}
+void CWinApp::OnHelp() { ::WinHelpA(GetSafeHwnd(m_pMainWnd), helpFilePath_.c_str(), HELP_FINDER, 0); }
 
 HICON CWinApp::LoadIcon(UINT id) const { return ::LoadIconA(AfxGetResourceHandle(), MAKEINTRESOURCEA(id)); }
 
@@ -73,8 +71,7 @@ CWinApp* AfxGetApp() { return theApp; }
 CWnd* AfxGetMainWnd() { return theApp != nullptr ? theApp->m_pMainWnd : nullptr; }
 
 HINSTANCE AfxGetResourceHandle() {
-    return theApp != nullptr && theApp->m_hInstance != nullptr ? theApp->m_hInstance
-                                                               : ::GetModuleHandleA(nullptr);
+    return theApp != nullptr && theApp->m_hInstance != nullptr ? theApp->m_hInstance : ::GetModuleHandleA(nullptr);
 }
 
 int AfxMessageBox(const char* text, UINT type, UINT /*helpId*/) {
@@ -94,7 +91,8 @@ int AfxMessageBox(const char* text, UINT type, UINT /*helpId*/) {
 }
 
 int AfxMessageBox(UINT promptId, UINT type, UINT helpId) {
-    return AfxMessageBox(LoadResourceString(promptId).c_str(), type, helpId == static_cast<UINT>(-1) ? promptId : helpId);
+    return AfxMessageBox(LoadResourceString(promptId).c_str(), type,
+                         helpId == static_cast<UINT>(-1) ? promptId : helpId);
 }
 
 std::string GetModuleFilePath(HMODULE module) {

@@ -46,7 +46,7 @@ public:
 
     const char* m_pszAppName = nullptr;  // the title: message-box caption
     LPSTR m_lpCmdLine = nullptr;         // the arguments after the program name
-    CWnd* m_pMainWnd = nullptr;  // cleared when its window is destroyed
+    CWnd* m_pMainWnd = nullptr;          // cleared when its window is destroyed
     HINSTANCE m_hInstance = nullptr;
 
     DECLARE_MESSAGE_MAP()

@@ -140,10 +140,10 @@ BOOL CWnd::SubclassWindow(HWND hwnd) {
     return TRUE;
 }
 
-BOOL CWnd::CreateEx(DWORD exStyle, const char* className, const char* windowName, DWORD style, int x, int y,
-                    int width, int height, HWND parent, HMENU idOrMenu) {
-    const HWND hwnd = ::CreateWindowExA(exStyle, className, windowName, style, x, y, width, height, parent,
-                                        idOrMenu, ::GetModuleHandleA(nullptr), nullptr);
+BOOL CWnd::CreateEx(DWORD exStyle, const char* className, const char* windowName, DWORD style, int x, int y, int width,
+                    int height, HWND parent, HMENU idOrMenu) {
+    const HWND hwnd = ::CreateWindowExA(exStyle, className, windowName, style, x, y, width, height, parent, idOrMenu,
+                                        ::GetModuleHandleA(nullptr), nullptr);
     if (hwnd == nullptr) {
         return FALSE;
     }
@@ -356,8 +356,7 @@ BOOL CWnd::ModifyStyle(DWORD remove, DWORD add, UINT flags) {
     }
     ::SetWindowLongA(m_hWnd, GWL_STYLE, static_cast<LONG>(newStyle));
     if (flags != 0) {
-        ::SetWindowPos(m_hWnd, nullptr, 0, 0, 0, 0,
-                       SWP_NOSIZE | SWP_NOMOVE | SWP_NOZORDER | SWP_NOACTIVATE | flags);
+        ::SetWindowPos(m_hWnd, nullptr, 0, 0, 0, 0, SWP_NOSIZE | SWP_NOMOVE | SWP_NOZORDER | SWP_NOACTIVATE | flags);
     }
     return TRUE;
 }

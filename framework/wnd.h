@@ -62,8 +62,8 @@ public:
     // Creates a window (CreateWindowExA) and subclasses it as above; false
     // when the system creates none. Messages sent during creation
     // (WM_NCCREATE, WM_CREATE) reach only the class's own procedure.
-    BOOL CreateEx(DWORD exStyle, const char* className, const char* windowName, DWORD style, int x, int y,
-                  int width, int height, HWND parent, HMENU idOrMenu);
+    BOOL CreateEx(DWORD exStyle, const char* className, const char* windowName, DWORD style, int x, int y, int width,
+                  int height, HWND parent, HMENU idOrMenu);
     BOOL DestroyWindow();
 
     HWND GetSafeHwnd() const { return m_hWnd; }

@@ -19,7 +19,7 @@ public:
     std::string message;  // the failure's own text; empty for a system failure
     DWORD reserved;       // always 0
     BOOL hasSystemError;
-    DWORD systemError;    // the thread's last error right after the failed call
+    DWORD systemError;  // the thread's last error right after the failed call
 };
 
 // Throws a failure told by its own text.

@@ -37,13 +37,9 @@ void DriverInstaller::ShowMessageWithText(UINT id, const std::string& text) {
     Tell(buffer);
 }
 
-void DriverInstaller::ShowSystemError(UINT id, DWORD code) {
-    TellSystemError(LoadResourceString(id).c_str(), code);
-}
+void DriverInstaller::ShowSystemError(UINT id, DWORD code) { TellSystemError(LoadResourceString(id).c_str(), code); }
 
-void DriverInstaller::ShowTextSystemError(const std::string& text, DWORD code) {
-    TellSystemError(text.c_str(), code);
-}
+void DriverInstaller::ShowTextSystemError(const std::string& text, DWORD code) { TellSystemError(text.c_str(), code); }
 
 void DriverInstaller::TellSystemError(const char* prefix, DWORD code) {
     char buffer[MESSAGE_BUFFER_SIZE];
@@ -51,10 +47,9 @@ void DriverInstaller::TellSystemError(const char* prefix, DWORD code) {
     const std::size_t length = AppendBounded(buffer, sizeof buffer, ":\n");
     char* const systemText = buffer + length;
     // Inserts are left as they are; a text that does not fit is left out.
-    const DWORD systemLength =
-        sys.FormatMessageA(FORMAT_MESSAGE_FROM_SYSTEM | FORMAT_MESSAGE_IGNORE_INSERTS, nullptr, code,
-                           MAKELANGID(LANG_NEUTRAL, SUBLANG_DEFAULT), systemText,
-                           static_cast<DWORD>(sizeof buffer - length), nullptr);
+    const DWORD systemLength = sys.FormatMessageA(FORMAT_MESSAGE_FROM_SYSTEM | FORMAT_MESSAGE_IGNORE_INSERTS, nullptr,
+                                                  code, MAKELANGID(LANG_NEUTRAL, SUBLANG_DEFAULT), systemText,
+                                                  static_cast<DWORD>(sizeof buffer - length), nullptr);
     if (systemLength == 0 || systemLength >= sizeof buffer - length) {
         *systemText = '\0';
     }

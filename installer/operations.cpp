@@ -26,11 +26,11 @@ bool DriverInstaller::Install() {
         serviceSpec.ValidateImagePath();
         {
             const ServiceHandle manager = OpenServiceManager();
-            const ServiceHandle service(sys.CreateServiceA(
-                manager.Get(), serviceSpec.serviceName.c_str(), serviceSpec.displayName.c_str(),
-                serviceSpec.desiredAccess, serviceSpec.CreationType(), serviceSpec.startType,
-                serviceSpec.errorControl, serviceSpec.imagePath.c_str(), nullptr, nullptr, serviceSpec.dependencies,
-                serviceSpec.serviceStartName, serviceSpec.password));
+            const ServiceHandle service(
+                sys.CreateServiceA(manager.Get(), serviceSpec.serviceName.c_str(), serviceSpec.displayName.c_str(),
+                                   serviceSpec.desiredAccess, serviceSpec.CreationType(), serviceSpec.startType,
+                                   serviceSpec.errorControl, serviceSpec.imagePath.c_str(), nullptr, nullptr,
+                                   serviceSpec.dependencies, serviceSpec.serviceStartName, serviceSpec.password));
             if (!service) {
                 ThrowSystemFailure(::GetLastError());
             }

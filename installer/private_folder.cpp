@@ -28,8 +28,8 @@ public:
         if (!sys.GetTokenInformation(token, TokenUser, &user_, sizeof user_, &size) ||
             !sys.GetTokenInformation(token, TokenOwner, &owner_, sizeof owner_, &size) ||
             !::AllocateAndInitializeSid(&nt, 1, SECURITY_LOCAL_SYSTEM_RID, 0, 0, 0, 0, 0, 0, 0, system_.Receive()) ||
-            !::AllocateAndInitializeSid(&nt, 2, SECURITY_BUILTIN_DOMAIN_RID, DOMAIN_ALIAS_RID_ADMINS, 0, 0, 0, 0,
-                                        0, 0, administrators_.Receive())) {
+            !::AllocateAndInitializeSid(&nt, 2, SECURITY_BUILTIN_DOMAIN_RID, DOMAIN_ALIAS_RID_ADMINS, 0, 0, 0, 0, 0, 0,
+                                        administrators_.Receive())) {
             return ::GetLastError();
         }
         return ERROR_SUCCESS;
@@ -80,8 +80,7 @@ public:
         }
         for (DWORD i = 0; i < ENTRY_COUNT; ++i) {
             void* entry = nullptr;
-            if (!::AddAccessAllowedAce(acl, ACL_REVISION, FILE_ALL_ACCESS, trustees[i]) ||
-                !::GetAce(acl, i, &entry)) {
+            if (!::AddAccessAllowedAce(acl, ACL_REVISION, FILE_ALL_ACCESS, trustees[i]) || !::GetAce(acl, i, &entry)) {
                 return ::GetLastError();
             }
             // Set in place: NT 4 has no call that adds an entry with flags.
@@ -94,7 +93,8 @@ public:
         // From Windows 2000 on, the system adds the inheritable entries of the
         // folder above (Everyone's, on a shared folder) to a list that is not
         // protected; NT 4 never adds them and has no call to protect one.
-        using SetControl = BOOL(WINAPI*)(PSECURITY_DESCRIPTOR, SECURITY_DESCRIPTOR_CONTROL, SECURITY_DESCRIPTOR_CONTROL);
+        using SetControl =
+            BOOL(WINAPI*)(PSECURITY_DESCRIPTOR, SECURITY_DESCRIPTOR_CONTROL, SECURITY_DESCRIPTOR_CONTROL);
         if (const auto setControl = LaterSystemFunction<SetControl>("advapi32.dll", "SetSecurityDescriptorControl")) {
             if (!setControl(&descriptor_, SE_DACL_PROTECTED, SE_DACL_PROTECTED)) {
                 return ::GetLastError();

@@ -81,9 +81,8 @@ private:
 bool ReadEntry(TrailerReader& trailer, PayloadEntry& entry) {
     std::uint32_t nameLength = 0;
     char name[MAX_PAYLOAD_NAME];
-    if (!trailer.ReadBack(nameLength) || nameLength > MAX_PAYLOAD_NAME ||
-        !trailer.ReadBack(name, nameLength) || !trailer.ReadBack(entry.size) ||
-        !trailer.ReadBack(entry.offset)) {
+    if (!trailer.ReadBack(nameLength) || nameLength > MAX_PAYLOAD_NAME || !trailer.ReadBack(name, nameLength) ||
+        !trailer.ReadBack(entry.size) || !trailer.ReadBack(entry.offset)) {
         return false;
     }
     entry.name.assign(name, std::find(name, name + nameLength, '\0'));

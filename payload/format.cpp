@@ -12,7 +12,8 @@ namespace {
 // 0xB3) or UTF-8 (C2 B9, C2 B2, C2 B3) writes it.
 bool IsDeviceNumber(const std::string& number) {
     const std::size_t digit = number.size() == 2 && number[0] == '\xC2' ? 1 : 0;
-    return number.size() == digit + 1 && number[digit] != '\0' && std::strchr("0123456789\xB9\xB2\xB3", number[digit]) != nullptr;
+    return number.size() == digit + 1 && number[digit] != '\0' &&
+           std::strchr("0123456789\xB9\xB2\xB3", number[digit]) != nullptr;
 }
 
 }  // namespace

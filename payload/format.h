@@ -35,8 +35,8 @@ inline std::uint32_t LoadU32(const unsigned char* bytes) {
 
 // Results of the archive's operations.
 enum PayloadResult : std::int32_t {
-    PAYLOAD_OPEN_FAILED = 1000,    // the program file could not be opened
-    PAYLOAD_NO_MAGIC = 1001,       // the file carries no payload
+    PAYLOAD_OPEN_FAILED = 1000,  // the program file could not be opened
+    PAYLOAD_NO_MAGIC = 1001,     // the file carries no payload
     PAYLOAD_OK = 1002,
     PAYLOAD_EMPTY = 1004,          // the trailer declares no entry
     PAYLOAD_CREATE_FAILED = 1005,  // an output file could not be created

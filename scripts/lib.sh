@@ -5,7 +5,7 @@
 # wine32:i386 is the 32-bit Wine that runs the x86 build's tests beside the
 # 64-bit one.
 KG_PACKAGES=(
-    cmake ninja-build g++ clang libclang-rt-14-dev googletest
+    cmake ninja-build g++ clang libclang-rt-14-dev googletest clang-format
     g++-mingw-w64-x86-64-win32 g++-mingw-w64-i686-win32 binutils-mingw-w64-x86-64 binutils-mingw-w64-i686
     wine wine64 wine32:i386 xvfb x11-apps x11-utils imagemagick locales python3 osslsigncode openssl
 )

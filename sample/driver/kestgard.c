@@ -5,13 +5,9 @@
 /* Which revision this is: kept in the image, so that revisions differ. */
 __attribute__((used)) static const char revision[] = KG_REVISION;
 
-static VOID NTAPI KestgardUnload(PDRIVER_OBJECT driver)
-{
-    (void)driver;
-}
+static VOID NTAPI KestgardUnload(PDRIVER_OBJECT driver) { (void)driver; }
 
-NTSTATUS NTAPI DriverEntry(PDRIVER_OBJECT driver, PUNICODE_STRING registryPath)
-{
+NTSTATUS NTAPI DriverEntry(PDRIVER_OBJECT driver, PUNICODE_STRING registryPath) {
     (void)registryPath;
     driver->DriverUnload = KestgardUnload;
     return STATUS_SUCCESS;

@@ -15,12 +15,16 @@ std::string Tokens(std::string argumentText) {
     CommandLineTokens tokens(&argumentText[0]);
     tokens.Tokenize();
     std::string shown;
-    for (const char* token : tokens.Tokens()) shown += std::string("[") + token + "]";
+    for (const char* token : tokens.Tokens())
+        shown += std::string("[") + token + "]";
     return shown + (tokens.Contains("/?") || tokens.Contains("-?") ? " usage" : "");
 }
 
 TEST(CommandLine, TokensAndTheUsageSwitch) {
-    const struct { const char* argumentText; const char* read; } rows[] = {
+    const struct {
+        const char* argumentText;
+        const char* read;
+    } rows[] = {
         {"", ""},
         {" = \r\n ", ""},
         {"  /i=/u\r\nx  ", "[/i][/u][x]"},

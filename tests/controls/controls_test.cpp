@@ -28,14 +28,23 @@ const HyperlinkAction* running = nullptr;
 const std::string STOP = "stop box: ";
 
 HINSTANCE WINAPI Shell(HWND owner, LPCSTR verb, LPCSTR file, LPCSTR parameters, LPCSTR directory, INT show) {
-    seen.push_back(std::string(owner != nullptr ? "owned " : "") + verb + " '" + file + "' '" + parameters + "' '" + directory + "' " + std::to_string(show));
+    seen.push_back(std::string(owner != nullptr ? "owned " : "") + verb + " '" + file + "' '" + parameters + "' '" +
+                   directory + "' " + std::to_string(show));
     return reinterpret_cast<HINSTANCE>(answer);
 }
-BOOL WINAPI Beep(UINT type) { seen.push_back("beep " + std::to_string(type)); return TRUE; }
-int WINAPI StopBox(HWND, LPCSTR text, LPCSTR, UINT type) { seen.push_back((type == (MB_OK | MB_ICONSTOP) ? STOP : "other box: ") + text); return IDOK; }
+BOOL WINAPI Beep(UINT type) {
+    seen.push_back("beep " + std::to_string(type));
+    return TRUE;
+}
+int WINAPI StopBox(HWND, LPCSTR text, LPCSTR, UINT type) {
+    seen.push_back((type == (MB_OK | MB_ICONSTOP) ? STOP : "other box: ") + text);
+    return IDOK;
+}
 LRESULT CALLBACK Receiver(HWND window, UINT message, WPARAM wParam, LPARAM lParam) {
-    if (message != NOTIFY) return ::DefWindowProcA(window, message, wParam, lParam);
-    seen.push_back("told " + std::to_string(wParam) + (lParam == reinterpret_cast<LPARAM>(running) ? ", the record" : ", not the record"));
+    if (message != NOTIFY)
+        return ::DefWindowProcA(window, message, wParam, lParam);
+    seen.push_back("told " + std::to_string(wParam) +
+                   (lParam == reinterpret_cast<LPARAM>(running) ? ", the record" : ", not the record"));
     return static_cast<LRESULT>(answer);
 }
 
@@ -52,21 +61,141 @@ TEST_F(Observed, Runs) {
     ::SetWindowLongPtrA(window, GWLP_WNDPROC, reinterpret_cast<LONG_PTR>(Receiver));
     // type, file, parameters, directory, show, window: the record; answer: the shell's or the window's; report:
     // Run's argument; then what Run returns, the outcome it leaves, and what it did: shell or window, beep, box
-    const struct { const char* what; int type; const char *file, *parameters, *directory; int show; HWND window; UINT_PTR answer; BOOL report, result; int outcome; Calls calls; } rows[] = {
+    const struct {
+        const char* what;
+        int type;
+        const char *file, *parameters, *directory;
+        int show;
+        HWND window;
+        UINT_PTR answer;
+        BOOL report, result;
+        int outcome;
+        Calls calls;
+    } rows[] = {
         {"defaults, accepted", A::ACTION_OPEN, "", "", "", 1, nullptr, 33, TRUE, TRUE, -1, {"open '' '' '' 1"}},
-        {"printed", A::ACTION_PRINT, "C:\\a.txt", "/q", "C:\\", 0, nullptr, 0x1234, TRUE, TRUE, -1, {"print 'C:\\a.txt' '/q' 'C:\\' 0"}},
-        {"explored, out of memory", A::ACTION_EXPLORE, "C:\\w", "", "", 3, nullptr, 0, TRUE, FALSE, 0, {"explore 'C:\\w' '' '' 3", "beep 0", STOP + "The operating system is out\nof memory or resources."}},
-        {"file not found", A::ACTION_OPEN, "x", "", "", 1, nullptr, 2, TRUE, FALSE, 2, {"open 'x' '' '' 1", "beep 0", STOP + "The specified file was not found."}},
-        {"no library", A::ACTION_OPEN, "x", "", "", 1, nullptr, 32, TRUE, FALSE, 32, {"open 'x' '' '' 1", "beep 0", STOP + "The specified dynamic-link library was not found."}},
-        {"an unknown refusal", A::ACTION_OPEN, "x", "", "", 1, nullptr, 4, TRUE, FALSE, 4, {"open 'x' '' '' 1", "beep 0", STOP + "Unknown error!"}},
+        {"printed",
+         A::ACTION_PRINT,
+         "C:\\a.txt",
+         "/q",
+         "C:\\",
+         0,
+         nullptr,
+         0x1234,
+         TRUE,
+         TRUE,
+         -1,
+         {"print 'C:\\a.txt' '/q' 'C:\\' 0"}},
+        {"explored, out of memory",
+         A::ACTION_EXPLORE,
+         "C:\\w",
+         "",
+         "",
+         3,
+         nullptr,
+         0,
+         TRUE,
+         FALSE,
+         0,
+         {"explore 'C:\\w' '' '' 3", "beep 0", STOP + "The operating system is out\nof memory or resources."}},
+        {"file not found",
+         A::ACTION_OPEN,
+         "x",
+         "",
+         "",
+         1,
+         nullptr,
+         2,
+         TRUE,
+         FALSE,
+         2,
+         {"open 'x' '' '' 1", "beep 0", STOP + "The specified file was not found."}},
+        {"no library",
+         A::ACTION_OPEN,
+         "x",
+         "",
+         "",
+         1,
+         nullptr,
+         32,
+         TRUE,
+         FALSE,
+         32,
+         {"open 'x' '' '' 1", "beep 0", STOP + "The specified dynamic-link library was not found."}},
+        {"an unknown refusal",
+         A::ACTION_OPEN,
+         "x",
+         "",
+         "",
+         1,
+         nullptr,
+         4,
+         TRUE,
+         FALSE,
+         4,
+         {"open 'x' '' '' 1", "beep 0", STOP + "Unknown error!"}},
         {"refused, not told", A::ACTION_OPEN, "x", "", "", 1, nullptr, 2, FALSE, FALSE, 2, {"open 'x' '' '' 1"}},
-        {"e-mail", A::ACTION_EMAIL, "a@example.com", "", "", 1, nullptr, 40, TRUE, TRUE, -1, {"open 'mailto:a@example.com' '' '' 1"}},
+        {"e-mail",
+         A::ACTION_EMAIL,
+         "a@example.com",
+         "",
+         "",
+         1,
+         nullptr,
+         40,
+         TRUE,
+         TRUE,
+         -1,
+         {"open 'mailto:a@example.com' '' '' 1"}},
         {"none", A::ACTION_NONE, "x", "", "", 1, nullptr, 0, TRUE, TRUE, -1, {}},
-        {"type 6", 6, "x", "", "", 1, nullptr, 0, TRUE, FALSE, -2, {"beep 0", STOP + "Failed to execute unknown action!"}},
+        {"type 6",
+         6,
+         "x",
+         "",
+         "",
+         1,
+         nullptr,
+         0,
+         TRUE,
+         FALSE,
+         -2,
+         {"beep 0", STOP + "Failed to execute unknown action!"}},
         {"type -1, not told", -1, "x", "", "", 1, nullptr, 0, FALSE, FALSE, -2, {}},
-        {"user defined, handled", A::ACTION_USERDEFINED, "", "", "", 1, window, 1, TRUE, TRUE, -1, {"told 0, the record"}},
-        {"user defined, not handled", A::ACTION_USERDEFINED, "", "", "", 1, window, 0, TRUE, FALSE, -3, {"told 0, the record", "beep 0", STOP + "User defined action failed!"}},
-        {"user defined, posted to every window", A::ACTION_USERDEFINED, "", "", "", 1, HWND_BROADCAST, 0, TRUE, TRUE, -1, {"told 0, the record"}},
+        {"user defined, handled",
+         A::ACTION_USERDEFINED,
+         "",
+         "",
+         "",
+         1,
+         window,
+         1,
+         TRUE,
+         TRUE,
+         -1,
+         {"told 0, the record"}},
+        {"user defined, not handled",
+         A::ACTION_USERDEFINED,
+         "",
+         "",
+         "",
+         1,
+         window,
+         0,
+         TRUE,
+         FALSE,
+         -3,
+         {"told 0, the record", "beep 0", STOP + "User defined action failed!"}},
+        {"user defined, posted to every window",
+         A::ACTION_USERDEFINED,
+         "",
+         "",
+         "",
+         1,
+         HWND_BROADCAST,
+         0,
+         TRUE,
+         TRUE,
+         -1,
+         {"told 0, the record"}},
     };
     HyperlinkAction action;  // one record for every row: nothing of one run may leak into the next
     running = &action;
@@ -75,14 +204,17 @@ TEST_F(Observed, Runs) {
         seen.clear();
         answer = row.answer;
         action.actionType = row.type;
-        std::tie(action.file, action.parameters, action.workingDirectory) = std::tuple(row.file, row.parameters, row.directory);
+        std::tie(action.file, action.parameters, action.workingDirectory) =
+            std::tuple(row.file, row.parameters, row.directory);
         std::tie(action.showCommand, action.notifyWindow) = std::tuple(row.show, row.window);
         EXPECT_EQ(row.result, action.Run(row.report)) << row.what;
-        for (MSG msg; ::PeekMessageA(&msg, window, 0, 0, PM_REMOVE);) ::DispatchMessageA(&msg);
+        for (MSG msg; ::PeekMessageA(&msg, window, 0, 0, PM_REMOVE);)
+            ::DispatchMessageA(&msg);
         EXPECT_EQ(row.calls, seen) << row.what;
         EXPECT_EQ(row.outcome, action.outcome) << row.what;
         // The shell's result is kept only when the shell accepted the request.
-        EXPECT_EQ(row.result && row.answer > 32 ? reinterpret_cast<HINSTANCE>(row.answer) : nullptr, action.shellResult) << row.what;
+        EXPECT_EQ(row.result && row.answer > 32 ? reinterpret_cast<HINSTANCE>(row.answer) : nullptr, action.shellResult)
+            << row.what;
         EXPECT_EQ(row.file, action.file) << row.what << ": the run left the file changed";
     }
     ::DestroyWindow(window);
@@ -91,7 +223,12 @@ TEST_F(Observed, Runs) {
 // A failed notification whose type the owner changed afterwards is told by
 // the type's name, or as an unknown action rather than read from beyond the names.
 TEST_F(Observed, AFailedNotificationIsToldByTheTypesName) {
-    const struct { int type; std::string box; } rows[] = {{A::ACTION_NONE, "None action failed!"}, {6, "Failed to execute unknown action!"}, {-1, "Failed to execute unknown action!"}};
+    const struct {
+        int type;
+        std::string box;
+    } rows[] = {{A::ACTION_NONE, "None action failed!"},
+                {6, "Failed to execute unknown action!"},
+                {-1, "Failed to execute unknown action!"}};
     for (const auto& row : rows) {
         seen.clear();
         HyperlinkAction action;
@@ -106,36 +243,68 @@ constexpr int ID = 1004;
 const HGDIOBJ FONT = ::GetStockObject(DEFAULT_GUI_FONT);
 
 // A hidden top-level framework window: it reflects its children's notifications to them.
-struct Parent : CWnd { Parent(int width, int height) { CreateEx(0, "STATIC", "", WS_POPUP, 0, 0, width, height, nullptr, nullptr); } };
+struct Parent : CWnd {
+    Parent(int width, int height) { CreateEx(0, "STATIC", "", WS_POPUP, 0, 0, width, height, nullptr, nullptr); }
+};
 
 // A static child of `parent` in FONT, bound to `control` as a dialog's data exchange binds it.
 void Attach(CWnd& control, CWnd& parent, DWORD style, const char* text, RECT r) {
-    const HWND window = ::CreateWindowExA(0, "STATIC", text, WS_CHILD | WS_VISIBLE | style, r.left, r.top, r.right - r.left, r.bottom - r.top,
-                                          parent, reinterpret_cast<HMENU>(static_cast<INT_PTR>(ID)), nullptr, nullptr);
+    const HWND window = ::CreateWindowExA(0, "STATIC", text, WS_CHILD | WS_VISIBLE | style, r.left, r.top,
+                                          r.right - r.left, r.bottom - r.top, parent,
+                                          reinterpret_cast<HMENU>(static_cast<INT_PTR>(ID)), nullptr, nullptr);
     ::SendMessageA(window, WM_SETFONT, reinterpret_cast<WPARAM>(FONT), FALSE);
     control.SubclassWindow(window);
 }
 
-SIZE Extent(const char* text) { CMemoryDC dc; const SelectGuard font(dc, FONT); return dc.GetTextExtent(text, static_cast<int>(std::strlen(text))); }
+SIZE Extent(const char* text) {
+    CMemoryDC dc;
+    const SelectGuard font(dc, FONT);
+    return dc.GetTextExtent(text, static_cast<int>(std::strlen(text)));
+}
 
-std::string Box(LONG left, LONG top, LONG width, LONG height) { return std::to_string(left) + "," + std::to_string(top) + " " + std::to_string(width) + "x" + std::to_string(height); }
+std::string Box(LONG left, LONG top, LONG width, LONG height) {
+    return std::to_string(left) + "," + std::to_string(top) + " " + std::to_string(width) + "x" +
+           std::to_string(height);
+}
 
 // Where the control is in its parent, its client rectangle and its tool's: "left,top widthxheight".
-std::string Placed(const CWnd& c) { RECT r; c.GetWindowRect(&r); c.GetParent()->ScreenToClient(&r); return Box(r.left, r.top, r.right - r.left, r.bottom - r.top); }
-std::string Client(const CWnd& control) { RECT r; control.GetClientRect(&r); return Box(r.left, r.top, r.right, r.bottom); }
-std::string ToolRect(CStyledStatic& c) { CToolInfo tool; return c.tooltip.GetToolInfo(tool, &c, 1) ? Box(tool.rect.left, tool.rect.top, tool.rect.right, tool.rect.bottom) : "(no tool)"; }
-std::string ToolText(CStyledStatic& c) { CToolInfo tool; return c.tooltip.GetToolInfo(tool, &c, 1) ? tool.szText : "(no tool)"; }
+std::string Placed(const CWnd& c) {
+    RECT r;
+    c.GetWindowRect(&r);
+    c.GetParent()->ScreenToClient(&r);
+    return Box(r.left, r.top, r.right - r.left, r.bottom - r.top);
+}
+std::string Client(const CWnd& control) {
+    RECT r;
+    control.GetClientRect(&r);
+    return Box(r.left, r.top, r.right, r.bottom);
+}
+std::string ToolRect(CStyledStatic& c) {
+    CToolInfo tool;
+    return c.tooltip.GetToolInfo(tool, &c, 1) ? Box(tool.rect.left, tool.rect.top, tool.rect.right, tool.rect.bottom)
+                                              : "(no tool)";
+}
+std::string ToolText(CStyledStatic& c) {
+    CToolInfo tool;
+    return c.tooltip.GetToolInfo(tool, &c, 1) ? tool.szText : "(no tool)";
+}
 
-std::string Hex(COLORREF c) { char text[8]; std::snprintf(text, sizeof text, "%02X%02X%02X", GetRValue(c), GetGValue(c), GetBValue(c)); return text; }
+std::string Hex(COLORREF c) {
+    char text[8];
+    std::snprintf(text, sizeof text, "%02X%02X%02X", GetRValue(c), GetGValue(c), GetBValue(c));
+    return text;
+}
 
 // The parent's colour request for the control, on a fresh memory context:
 // the text colour, brush, font and background mode it leaves.
 std::string AskColours(const CWnd& parent, const CStyledStatic& control) {
     CMemoryDC dc;
     const SelectGuard keep(dc, ::GetStockObject(SYSTEM_FONT));
-    const auto brush = reinterpret_cast<HGDIOBJ>(parent.SendMessage(WM_CTLCOLORSTATIC, reinterpret_cast<WPARAM>(dc.m_hDC), reinterpret_cast<LPARAM>(control.m_hWnd)));
+    const auto brush = reinterpret_cast<HGDIOBJ>(parent.SendMessage(
+        WM_CTLCOLORSTATIC, reinterpret_cast<WPARAM>(dc.m_hDC), reinterpret_cast<LPARAM>(control.m_hWnd)));
     return Hex(::GetTextColor(dc)) + (brush == ::GetStockObject(NULL_BRUSH) ? ", no brush" : ", the parent's brush") +
-           (::GetCurrentObject(dc, OBJ_FONT) == control.textFont.m_hObject ? ", its font" : "") + (::GetBkMode(dc) == TRANSPARENT ? ", transparent" : "");
+           (::GetCurrentObject(dc, OBJ_FONT) == control.textFont.m_hObject ? ", its font" : "") +
+           (::GetBkMode(dc) == TRANSPARENT ? ", transparent" : "");
 }
 
 HFONT WINAPI NoFont(const LOGFONTA*) { return nullptr; }
@@ -146,7 +315,14 @@ TEST(StyledStatic, FittingKeepsTheTextsPlaceInTheOldRectangleAndTheToolCoversThe
     enum Event { NONE, RESIZED, NO_FONT };
     // fit: fitting on; spare: of the rectangle at first (at 50,30) beyond the text; event: the control moved to
     // 20,30 and made 100x15 afterwards, or no font could be made for it; placed: where the control is then
-    const struct { const char* what; DWORD style; BOOL fit; int spareWidth, spareHeight, parentWidth; Event event; std::string placed; } rows[] = {
+    const struct {
+        const char* what;
+        DWORD style;
+        BOOL fit;
+        int spareWidth, spareHeight, parentWidth;
+        Event event;
+        std::string placed;
+    } rows[] = {
         {"centred, 40 spare", SS_CENTER, TRUE, 40, 10, 400, NONE, Box(70, 30, cx, cy)},
         {"centred, 39 spare", SS_CENTER, TRUE, 39, 10, 400, NONE, Box(69, 30, cx + 1, cy)},
         {"right", SS_RIGHT, TRUE, 40, 10, 400, NONE, Box(90, 30, cx, cy)},
@@ -164,9 +340,11 @@ TEST(StyledStatic, FittingKeepsTheTextsPlaceInTheOldRectangleAndTheToolCoversThe
         Parent parent(row.parentWidth, 200);
         CStyledStatic control;
         control.fitToText = row.fit;
-        const test::ApiOverride<decltype(sys.CreateFontIndirectA)> font(sys.CreateFontIndirectA, row.event == NO_FONT ? NoFont : test::Real(&SystemApi::CreateFontIndirectA));
+        const test::ApiOverride<decltype(sys.CreateFontIndirectA)> font(
+            sys.CreateFontIndirectA, row.event == NO_FONT ? NoFont : test::Real(&SystemApi::CreateFontIndirectA));
         Attach(control, parent, row.style, ADDRESS, {50, 30, 50 + cx + row.spareWidth, 30 + cy + row.spareHeight});
-        if (row.event == RESIZED) control.SetWindowPos(nullptr, 20, 30, 100, 15, SWP_NOZORDER);
+        if (row.event == RESIZED)
+            control.SetWindowPos(nullptr, 20, 30, 100, 15, SWP_NOZORDER);
         EXPECT_EQ(row.placed, Placed(control)) << row.what;
         EXPECT_EQ(Client(control), ToolRect(control)) << row.what << ": the tool does not cover the control";
     }
@@ -178,7 +356,14 @@ TEST(StyledStatic, ColoursAndTooltipText) {
     const std::string fitted = Box(0, 0, second.cx, second.cy), unfitted = Box(0, 0, 300, 20);
     // active, own, fit: the tooltip shown, with its own text "mine", fitting; then the answer to the colour request,
     // the tooltip's text at first and after the window text changed to "second", and the client rectangle then
-    const struct { const char* what; DWORD style; BOOL active, own, fit; std::string colours; const char *atFirst, *afterNewText; std::string client; } rows[] = {
+    const struct {
+        const char* what;
+        DWORD style;
+        BOOL active, own, fit;
+        std::string colours;
+        const char *atFirst, *afterNewText;
+        std::string client;
+    } rows[] = {
         {"defaults", SS_LEFT, FALSE, FALSE, FALSE, own, "", "", unfitted},
         {"its own text", SS_CENTER, TRUE, TRUE, TRUE, own, "mine", "mine", fitted},
         {"not a text static", SS_LEFT | SS_NOPREFIX, TRUE, FALSE, TRUE, parents, "", "", unfitted},
@@ -187,7 +372,8 @@ TEST(StyledStatic, ColoursAndTooltipText) {
     for (const auto& row : rows) {
         Parent parent(400, 200);
         CStyledStatic control;
-        std::tie(control.tooltipActive, control.ownTooltipText, control.fitToText) = std::tuple(row.active, row.own, row.fit);
+        std::tie(control.tooltipActive, control.ownTooltipText, control.fitToText) =
+            std::tuple(row.active, row.own, row.fit);
         control.tooltipText = row.own ? "mine" : "";
         control.textColor = RGB(10, 20, 30);
         Attach(control, parent, row.style, ADDRESS, {10, 10, 310, 30});
@@ -222,14 +408,18 @@ std::vector<COLORREF> Painted(int mode, COLORREF colour, int width, const char* 
     const HGDIOBJ brush = ::GetCurrentObject(dc, OBJ_BRUSH);
     const DWORD untouched = 0x01FE03;  // UNTOUCHED as the bitmap holds it
     std::fill(bits, bits + 4 * stride, untouched);
-    EXPECT_TRUE(control.SendMessage(WM_ERASEBKGND, reinterpret_cast<WPARAM>(dc.m_hDC))) << what << ": erasing left to the system";
+    EXPECT_TRUE(control.SendMessage(WM_ERASEBKGND, reinterpret_cast<WPARAM>(dc.m_hDC)))
+        << what << ": erasing left to the system";
     ::GdiFlush();
     EXPECT_EQ(brush, ::GetCurrentObject(dc, OBJ_BRUSH)) << what << ": a band's brush left selected";
-    EXPECT_TRUE(std::equal(bits, bits + stride, bits + 2 * stride)) << what << ": the bands are not as high as the control";
+    EXPECT_TRUE(std::equal(bits, bits + stride, bits + 2 * stride))
+        << what << ": the bands are not as high as the control";
     EXPECT_EQ(8, std::count(bits + width, bits + stride, untouched)) << what << ": painted beside the control";
-    EXPECT_EQ(stride, std::count(bits + 3 * stride, bits + 4 * stride, untouched)) << what << ": painted below the control";
+    EXPECT_EQ(stride, std::count(bits + 3 * stride, bits + 4 * stride, untouched))
+        << what << ": painted below the control";
     std::vector<COLORREF> row;
-    for (int x = 0; x < width; ++x) row.push_back(::GetPixel(dc, x, 0));
+    for (int x = 0; x < width; ++x)
+        row.push_back(::GetPixel(dc, x, 0));
     return row;
 }
 
@@ -244,7 +434,15 @@ TEST(StyledStatic, BackgroundsFollowTheFadeFormula) {
     // square of the band's distance from the full colour over the square of the width (of half of it in mode 2), its
     // bands 1 pixel wide, width/128 from 256 on (half/256 from 1024 on in mode 2), the last closed by black. Then the
     // pixels at the edges and at x.
-    const struct { const char* what; int mode; COLORREF colour; int width; COLORREF left; int x; COLORREF atX, right; } rows[] = {
+    const struct {
+        const char* what;
+        int mode;
+        COLORREF colour;
+        int width;
+        COLORREF left;
+        int x;
+        COLORREF atX, right;
+    } rows[] = {
         {"solid", 0, ORANGE, 100, ORANGE, 50, ORANGE, ORANGE},
         {"no colour", 0, CLR_NONE, 50, UNTOUCHED, 25, UNTOUCHED, UNTOUCHED},
         {"unknown mode", 4, ORANGE, 50, UNTOUCHED, 25, UNTOUCHED, UNTOUCHED},
@@ -252,11 +450,13 @@ TEST(StyledStatic, BackgroundsFollowTheFadeFormula) {
         {"rightward, 100 wide", 3, ORANGE, 100, ORANGE, 50, Faded(50, 100 * 100), Faded(99, 100 * 100)},
         {"rightward, 300 wide: closing band", 3, ORANGE, 300, ORANGE, 298, BLACK, Faded(298, 300 * 300)},
         {"rightward, 1024 wide", 3, ORANGE, 1024, ORANGE, 512, Faded(512, 1024 * 1024), Faded(1016, 1024 * 1024)},
-        {"rightward, 3000 wide: d*d*v past 2^31", 3, ORANGE, 3000, ORANGE, 1500, Faded(1495, 3000 * 3000), Faded(2990, 3000 * 3000)},
+        {"rightward, 3000 wide: d*d*v past 2^31", 3, ORANGE, 3000, ORANGE, 1500, Faded(1495, 3000 * 3000),
+         Faded(2990, 3000 * 3000)},
         {"leftward, 1 wide", 1, ORANGE, 1, BLACK, 0, BLACK, BLACK},
         {"leftward, 100 wide", 1, ORANGE, 100, BLACK, 50, Faded(50, 100 * 100), Faded(1, 100 * 100)},
         {"leftward, 1024 wide", 1, ORANGE, 1024, BLACK, 512, Faded(512, 1024 * 1024), Faded(8, 1024 * 1024)},
-        {"leftward, 3000 wide: d*d*v past 2^31", 1, ORANGE, 3000, BLACK, 10, Faded(2990, 3000 * 3000), Faded(23, 3000 * 3000)},
+        {"leftward, 3000 wide: d*d*v past 2^31", 1, ORANGE, 3000, BLACK, 10, Faded(2990, 3000 * 3000),
+         Faded(23, 3000 * 3000)},
         {"centre, 1 wide: no divisor", 2, ORANGE, 1, ORANGE, 0, ORANGE, ORANGE},
         {"centre, 100 wide", 2, ORANGE, 100, ORANGE, 25, Faded(25, 100 * 100 / 4), Faded(1, 100 * 100 / 4)},
         {"centre, 300 wide: the middle", 2, ORANGE, 300, ORANGE, 150, BLACK, Faded(1, 300 * 300 / 4)},
@@ -279,11 +479,20 @@ TEST_F(Observed, ABrushThatCannotBeMadeEndsThePaintingWithABox) {
 }
 
 TEST_F(Observed, WhatAClickOnALinkOpensAndTheTooltipShows) {
-    const std::string purple = "800080, no brush, its font, transparent", parents = "000000, the parent's brush", address = std::string("open '") + ADDRESS + "' '' '' 1";
+    const std::string purple = "800080, no brush, its font, transparent", parents = "000000, the parent's brush",
+                      address = std::string("open '") + ADDRESS + "' '' '' 1";
     // file, useWindowText: the action's file and whether the window text stands in for an empty one; then the
     // tooltip's text, what a click opens and the answer to the colour request after it
-    const struct { const char* what; DWORD style; const char* file; BOOL useWindowText; const char* tooltip; std::string opens, after; } rows[] = {
-        {"the owner's file", SS_CENTER, "C:\\readme.txt", TRUE, "C:\\readme.txt", "open 'C:\\readme.txt' '' '' 1", purple},
+    const struct {
+        const char* what;
+        DWORD style;
+        const char* file;
+        BOOL useWindowText;
+        const char* tooltip;
+        std::string opens, after;
+    } rows[] = {
+        {"the owner's file", SS_CENTER, "C:\\readme.txt", TRUE, "C:\\readme.txt", "open 'C:\\readme.txt' '' '' 1",
+         purple},
         {"without the window text", SS_CENTER, "", FALSE, "", "open '' '' '' 1", purple},
         {"a frame: no font, its parent's colours", SS_BLACKFRAME, "", TRUE, "", address, parents},
     };
@@ -296,7 +505,8 @@ TEST_F(Observed, WhatAClickOnALinkOpensAndTheTooltipShows) {
         Attach(link, parent, row.style, ADDRESS, {20, 20, 320, 40});
         EXPECT_EQ(row.tooltip, ToolText(link)) << row.what;
         LOGFONTA font{};
-        EXPECT_EQ(row.style == SS_CENTER, link.textFont.GetLogFont(&font) != 0 && font.lfUnderline) << row.what << ": the window's font not underlined, or a font for a frame";
+        EXPECT_EQ(row.style == SS_CENTER, link.textFont.GetLogFont(&font) != 0 && font.lfUnderline)
+            << row.what << ": the window's font not underlined, or a font for a frame";
         parent.SendMessage(WM_COMMAND, MAKEWPARAM(ID, STN_CLICKED), reinterpret_cast<LPARAM>(link.m_hWnd));
         EXPECT_EQ(Calls{row.opens}, seen) << row.what;
         EXPECT_EQ(row.file, link.action.file) << row.what << ": the click changed the action's file";

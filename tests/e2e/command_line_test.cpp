@@ -30,10 +30,13 @@ std::string RunProgram(const std::string& program, const std::string& arguments,
     startup.hStdOutput = output.Get();
     std::string commandLine = "\"" + program + "\" " + arguments;
     PROCESS_INFORMATION process = {};
-    if (!::CreateProcessA(program.c_str(), &commandLine[0], nullptr, nullptr, TRUE, CREATE_SUSPENDED, nullptr, nullptr, &startup, &process)) return "not started";
+    if (!::CreateProcessA(program.c_str(), &commandLine[0], nullptr, nullptr, TRUE, CREATE_SUSPENDED, nullptr, nullptr,
+                          &startup, &process))
+        return "not started";
     output.Reset();
     const FileHandle running(process.hProcess), thread(process.hThread);
-    const FileHandle holder(held ? ::CreateFileA(program.c_str(), DELETE, 7, nullptr, OPEN_EXISTING, 0, nullptr) : INVALID_HANDLE_VALUE);
+    const FileHandle holder(held ? ::CreateFileA(program.c_str(), DELETE, 7, nullptr, OPEN_EXISTING, 0, nullptr)
+                                 : INVALID_HANDLE_VALUE);
     EXPECT_EQ(held, holder.IsValid()) << program << " not held";
     ::ResumeThread(thread.Get());
     DWORD exitCode = 0;
@@ -51,13 +54,16 @@ std::string RunProgram(const std::string& program, const std::string& arguments,
 std::string Lines(const std::string& text) { return std::regex_replace(text, std::regex("\n"), "\r\n"); }
 
 // A failed copy of the driver: the system's text keeps its CR LF, which the stream makes CR CR LF.
-std::string CopyFailed(DWORD code) { return Lines("An error occurred while copying the file kestgard.sys:\n" + FormatSystemMessage(code)); }
+std::string CopyFailed(DWORD code) {
+    return Lines("An error occurred while copying the file kestgard.sys:\n" + FormatSystemMessage(code));
+}
 
 // The installer `installer` with the byte at `offset` of its driver changed (its checksum no longer holds), or
 // with its driver marked as made for the other processor.
 std::string WithDriver(const std::string& installer, std::size_t offset, bool foreign = false) {
     std::string bytes = test::ReadBytes(installer);
-    const std::size_t driver = test::ReadBytes(KG_UNPACKED).size(), header = driver + static_cast<unsigned char>(bytes[driver + 0x3C]) + 4;
+    const std::size_t driver = test::ReadBytes(KG_UNPACKED).size(),
+                      header = driver + static_cast<unsigned char>(bytes[driver + 0x3C]) + 4;
     if (foreign) {
         bytes.replace(header, 2, bytes.compare(header, 2, "\x64\x86") == 0 ? std::string("\x4C\x01", 2) : "\x64\x86");
     } else {
@@ -74,20 +80,31 @@ TEST(CommandLine, RunsInTurnOnOneMachine) {
     test::WriteBytes(dir.Str("damaged-driver.exe"), WithDriver(KG_INSTALLER, 0x200));
     test::WriteBytes(dir.Str("foreign-driver.exe"), WithDriver(KG_INSTALLER, 0, true));
     test::WriteBytes(dir.Str("held.exe"), test::ReadBytes(KG_INSTALLER));
-    const std::string usage = "Kestrelgard Installation Tool\r\nCopyright (C) 2026 The Kestrelgard Developers. All rights reserved.\r\n"
-                              "Usage: Kgsetup /i   Installs Kestrelgard\r\n\r\n";
-    const std::string unfit = "The driver in this installer is damaged or not made for this version of Windows.|exit 1603";
-    const std::string notRead = "Cannot open " + dir.Str("held.exe") + " for reading: " + RemoveLineBreaks(FormatSystemMessage(ERROR_SHARING_VIOLATION));
-    const struct { const char* what; std::string program, arguments; bool held; std::string result; } rows[] = {
+    const std::string usage =
+        "Kestrelgard Installation Tool\r\nCopyright (C) 2026 The Kestrelgard Developers. All rights reserved.\r\n"
+        "Usage: Kgsetup /i   Installs Kestrelgard\r\n\r\n";
+    const std::string unfit =
+        "The driver in this installer is damaged or not made for this version of Windows.|exit 1603";
+    const std::string notRead = "Cannot open " + dir.Str("held.exe") +
+                                " for reading: " + RemoveLineBreaks(FormatSystemMessage(ERROR_SHARING_VIOLATION));
+    const struct {
+        const char* what;
+        std::string program, arguments;
+        bool held;
+        std::string result;
+    } rows[] = {
         {"usage", KG_INSTALLER, "/?", false, usage + "|exit 1"},
         {"usage asked behind another argument", KG_INSTALLER, "x -?", false, usage + "|exit 1"},
-        {"no payload, any one-letter argument", KG_UNPACKED, "i", false, CopyFailed(ERROR_FILE_NOT_FOUND) + "|exit 1603"},
-        {"damaged payload", dir.Str("damaged.exe"), "/i", false, "Error while extracting files" + CopyFailed(ERROR_FILE_NOT_FOUND) + "|exit 1603"},
+        {"no payload, any one-letter argument", KG_UNPACKED, "i", false,
+         CopyFailed(ERROR_FILE_NOT_FOUND) + "|exit 1603"},
+        {"damaged payload", dir.Str("damaged.exe"), "/i", false,
+         "Error while extracting files" + CopyFailed(ERROR_FILE_NOT_FOUND) + "|exit 1603"},
         {"a driver with a byte changed", dir.Str("damaged-driver.exe"), "/i", false, unfit},
         {"a driver for the other processor", dir.Str("foreign-driver.exe"), "/i", false, unfit},
         {"the program file held by another: told, no box waits", dir.Str("held.exe"), "/i", true,
          notRead + "Error while extracting files" + CopyFailed(ERROR_FILE_NOT_FOUND) + "|exit 1603"},
-        {"install, signed after packing as a release is", KG_SIGNED, "/i", false, "Kestrelgard has been successfully installed.|exit 0|driver installed"},
+        {"install, signed after packing as a release is", KG_SIGNED, "/i", false,
+         "Kestrelgard has been successfully installed.|exit 0|driver installed"},
     };
     for (const auto& row : rows) {
         EXPECT_EQ(row.result, RunProgram(row.program, row.arguments, row.held)) << row.what;
@@ -98,8 +115,10 @@ TEST(CommandLine, RunsInTurnOnOneMachine) {
 // 64-bit machine): it says that the 64-bit installer is needed and touches
 // nothing.
 TEST(DISABLED_OnWindows64, TheX86InstallerDoesNothing) {
-    EXPECT_EQ("This installer is for 32-bit Windows. Please use the 64-bit installer of Kestrelgard on this computer.|exit 1603",
-              RunProgram(KG_INSTALLER, "/i"));
+    EXPECT_EQ(
+        "This installer is for 32-bit Windows. Please use the 64-bit installer of Kestrelgard on this computer.|exit "
+        "1603",
+        RunProgram(KG_INSTALLER, "/i"));
 }
 
 }  // namespace

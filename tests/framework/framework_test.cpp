@@ -51,20 +51,25 @@ struct Base : CCmdTarget {
     void OnBaseOnly() { calls += "base-only "; }
     DECLARE_MESSAGE_MAP()
 };
-BEGIN_MESSAGE_MAP(Base, CCmdTarget) ON_COMMAND(100, OnFirst) ON_COMMAND(102, OnBaseOnly) END_MESSAGE_MAP()
+BEGIN_MESSAGE_MAP(Base, CCmdTarget)
+    ON_COMMAND(100, OnFirst) ON_COMMAND(102, OnBaseOnly)
+END_MESSAGE_MAP()
 
 struct Derived : Base {
     void OnFirst() { calls += "derived-first "; }
     void OnSecond() { calls += "derived-second "; }
     DECLARE_MESSAGE_MAP()
 };
-BEGIN_MESSAGE_MAP(Derived, Base) ON_COMMAND(100, OnFirst) ON_COMMAND(101, OnSecond) END_MESSAGE_MAP()
+BEGIN_MESSAGE_MAP(Derived, Base)
+    ON_COMMAND(100, OnFirst) ON_COMMAND(101, OnSecond)
+END_MESSAGE_MAP()
 
 TEST(MessageMap, CommandsReachTheMostDerivedHandler) {
     Derived derived;
     Base base;
     for (CCmdTarget* target : {static_cast<CCmdTarget*>(&derived), static_cast<CCmdTarget*>(&base)}) {
-        for (const UINT id : {100, 101, 102, 0, 999}) calls += target->OnCmdMsg(id) ? "" : "none ";
+        for (const UINT id : {100, 101, 102, 0, 999})
+            calls += target->OnCmdMsg(id) ? "" : "none ";
         calls += "| ";
     }
     EXPECT_EQ("derived-first derived-second base-only none none | base-first none base-only none none | ", calls);
@@ -72,7 +77,10 @@ TEST(MessageMap, CommandsReachTheMostDerivedHandler) {
 }
 
 TEST(Application, AnApplicationObjectGoneIsNoLongerReached) {
-    { const CWinApp gone("gone"); EXPECT_EQ(&gone, AfxGetApp()); }
+    {
+        const CWinApp gone("gone");
+        EXPECT_EQ(&gone, AfxGetApp());
+    }
     EXPECT_EQ(nullptr, AfxGetApp()) << "a destroyed application object still reached through AfxGetApp";
 }
 
@@ -85,11 +93,14 @@ TEST(DllSearch, OnlyTheSystemFolderOnceRestricted) {
     ::GetCurrentDirectoryA(sizeof previous, previous);
     ::SetCurrentDirectoryA(current.Str().c_str());
     const std::string path(program, ::GetModuleFileNameA(nullptr, program, sizeof program));
-    const std::string beside = path.substr(0, path.rfind('\\') + 1) + "kgplanted-beside.dll", here = current.Str("kgplanted-here.dll");
-    for (const std::string& planted : {beside, here}) ::CopyFileA(KG_SAMPLE_DLL, planted.c_str(), FALSE);
+    const std::string beside = path.substr(0, path.rfind('\\') + 1) + "kgplanted-beside.dll",
+                      here = current.Str("kgplanted-here.dll");
+    for (const std::string& planted : {beside, here})
+        ::CopyFileA(KG_SAMPLE_DLL, planted.c_str(), FALSE);
     std::string loaded;
     for (const bool restricted : {false, true}) {
-        if (restricted) RestrictDllSearch();
+        if (restricted)
+            RestrictDllSearch();
         loaded += restricted ? " | restricted, loaded:" : "loaded:";
         for (const char* name : {"kgplanted-beside.dll", "kgplanted-here.dll", "comctl32.dll"}) {
             const HMODULE module = ::LoadLibraryA(name);
@@ -99,7 +110,8 @@ TEST(DllSearch, OnlyTheSystemFolderOnceRestricted) {
     }
     EXPECT_EQ("loaded: kgplanted-beside.dll kgplanted-here.dll comctl32.dll | restricted, loaded: comctl32.dll", loaded)
         << "libraries planted beside the program and in the current folder";
-    for (const std::string& planted : {beside, here}) ::DeleteFileA(planted.c_str());
+    for (const std::string& planted : {beside, here})
+        ::DeleteFileA(planted.c_str());
     ::SetCurrentDirectoryA(previous);
 }
 

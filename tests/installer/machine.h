@@ -57,11 +57,12 @@ inline void StopDriver(bool remove) {
     SERVICE_STATUS status{};
     if (const ServiceHandle service = OpenDriver(SERVICE_ALL_ACCESS)) {
         ::ControlService(service.Get(), SERVICE_CONTROL_STOP, &status);
-        remove && ::DeleteService(service.Get());
+        remove&& ::DeleteService(service.Get());
     }
     const bool done = WaitFor(10000, [&] {
         const ServiceHandle service = OpenDriver(SERVICE_QUERY_STATUS);
-        return remove ? !service : ::QueryServiceStatus(service.Get(), &status) && status.dwCurrentState == SERVICE_STOPPED;
+        return remove ? !service
+                      : ::QueryServiceStatus(service.Get(), &status) && status.dwCurrentState == SERVICE_STOPPED;
     });
     EXPECT_TRUE(done) << "the driver does not " << (remove ? "go" : "stop");
 }
@@ -71,18 +72,21 @@ inline void SetDacl(const char* sddl, const std::string& file, HKEY key = nullpt
     PSECURITY_DESCRIPTOR descriptor = nullptr;
     ::ConvertStringSecurityDescriptorToSecurityDescriptorA(sddl, SDDL_REVISION_1, &descriptor, nullptr);
     EXPECT_TRUE(key ? ::RegSetKeySecurity(key, DACL_SECURITY_INFORMATION, descriptor) == ERROR_SUCCESS
-                    : ::SetFileSecurityA(file.c_str(), DACL_SECURITY_INFORMATION, descriptor)) << sddl;
+                    : ::SetFileSecurityA(file.c_str(), DACL_SECURITY_INFORMATION, descriptor))
+        << sddl;
     ::LocalFree(descriptor);
 }
 
 // The bytes of `path`, read while others hold it open (the installer holds
 // what it extracted); "(missing)" when it cannot be read.
 inline std::string ReadHeld(const std::string& path) {
-    const FileHandle file(::CreateFileA(path.c_str(), GENERIC_READ, FILE_SHARE_READ | FILE_SHARE_WRITE | FILE_SHARE_DELETE,
-                                        nullptr, OPEN_EXISTING, 0, nullptr));
+    const FileHandle file(::CreateFileA(path.c_str(), GENERIC_READ,
+                                        FILE_SHARE_READ | FILE_SHARE_WRITE | FILE_SHARE_DELETE, nullptr, OPEN_EXISTING,
+                                        0, nullptr));
     char buffer[65536];
     DWORD read = 0;
-    return file && ::ReadFile(file.Get(), buffer, sizeof buffer, &read, nullptr) ? std::string(buffer, read) : "(missing)";
+    return file && ::ReadFile(file.Get(), buffer, sizeof buffer, &read, nullptr) ? std::string(buffer, read)
+                                                                                 : "(missing)";
 }
 
 // The file names in `folder` that start with `prefix`, sorted.
@@ -90,7 +94,8 @@ inline std::vector<std::string> Names(const std::string& folder, const std::stri
     std::vector<std::string> names;
     WIN32_FIND_DATAA item;
     const FindHandle find(::FindFirstFileA((folder + prefix + "*").c_str(), &item));
-    for (bool more = find.IsValid(); more; more = ::FindNextFileA(find.Get(), &item)) names.push_back(item.cFileName);
+    for (bool more = find.IsValid(); more; more = ::FindNextFileA(find.Get(), &item))
+        names.push_back(item.cFileName);
     std::sort(names.begin(), names.end());
     return names;
 }
@@ -100,8 +105,10 @@ inline std::string PendingDeletions() {
     RegistryKey key;
     char data[8192] = {};
     DWORD size = sizeof data - 2;
-    ::RegOpenKeyExA(HKEY_LOCAL_MACHINE, "SYSTEM\\CurrentControlSet\\Control\\Session Manager", 0, KEY_READ, key.Receive());
-    ::RegQueryValueExA(key.Get(), "PendingFileRenameOperations", nullptr, nullptr, reinterpret_cast<BYTE*>(data), &size);
+    ::RegOpenKeyExA(HKEY_LOCAL_MACHINE, "SYSTEM\\CurrentControlSet\\Control\\Session Manager", 0, KEY_READ,
+                    key.Receive());
+    ::RegQueryValueExA(key.Get(), "PendingFileRenameOperations", nullptr, nullptr, reinterpret_cast<BYTE*>(data),
+                       &size);
     std::string pending(data, size);
     std::replace(pending.begin(), pending.end(), '\0', '|');
     return pending;
@@ -116,16 +123,21 @@ inline std::string Pending(const std::string& path) {
 // driver; "other": other bytes; "-": none. Marked when it goes at the restart.
 inline std::string FileWord(const std::string& path) {
     const std::string bytes = ReadHeld(path);
-    const std::string word = bytes == "(missing)" ? "-"
-                             : bytes == ReadBytes(KG_SAMPLE_DIR + DRIVER_FILE_NAME) || bytes == ReadBytes(KG_SAMPLE_DIR + MESSAGE_FILE_NAME) ? "new"
-                             : bytes == ReadBytes(KG_SAMPLE_DIR "old\\" + DRIVER_FILE_NAME) ? "old" : "other";
+    const std::string word =
+        bytes == "(missing)" ? "-"
+        : bytes == ReadBytes(KG_SAMPLE_DIR + DRIVER_FILE_NAME) || bytes == ReadBytes(KG_SAMPLE_DIR + MESSAGE_FILE_NAME)
+            ? "new"
+        : bytes == ReadBytes(KG_SAMPLE_DIR "old\\" + DRIVER_FILE_NAME) ? "old"
+                                                                       : "other";
     return word + Pending(path);
 }
 
 // A name moved aside ("kginst.0012AB34.old") said without its stamp.
 inline std::string Unstamped(const std::string& name) {
     const std::size_t aside = name.size() > 13 ? name.size() - 13 : 0;
-    return name.size() > 13 && name.compare(aside, 1, ".") == 0 && name.compare(name.size() - 4, 4, ".old") == 0 ? name.substr(0, aside) + " aside" : name;
+    return name.size() > 13 && name.compare(aside, 1, ".") == 0 && name.compare(name.size() - 4, 4, ".old") == 0
+               ? name.substr(0, aside) + " aside"
+               : name;
 }
 
 // The files under `folder` with their bytes (short texts as they are): "a.txt=abc b\\c.txt=new".
@@ -134,14 +146,17 @@ inline std::string Contents(const std::string& folder, const std::string& under 
     std::vector<std::string> names = Names(folder + "\\", "");
     // Wine lists no folder that another holds with delete access (its FindFirstFileA does not share deleting, as
     // Windows does): such a folder is looked into for the product's files.
-    if (names.empty() && ::GetLastError() == ERROR_SHARING_VIOLATION) names = {MESSAGE_FILE_NAME, DRIVER_FILE_NAME};
+    if (names.empty() && ::GetLastError() == ERROR_SHARING_VIOLATION)
+        names = {MESSAGE_FILE_NAME, DRIVER_FILE_NAME};
     for (const std::string& name : names) {
-        if (name == "." || name == "..") continue;
+        if (name == "." || name == "..")
+            continue;
         const std::string path = folder + "\\" + name, bytes = ReadHeld(path);
         if (::GetFileAttributesA(path.c_str()) & FILE_ATTRIBUTE_DIRECTORY) {
             contents += Contents(path, under + name + "\\");
         } else {
-            contents += " " + under + name + "=" + (bytes.size() < 40 && bytes.find('\0') == std::string::npos ? bytes : FileWord(path));
+            contents += " " + under + name + "=" +
+                        (bytes.size() < 40 && bytes.find('\0') == std::string::npos ? bytes : FileWord(path));
         }
     }
     return contents;
@@ -159,13 +174,16 @@ enum Machine { Clean, Planted, Installed, Stopped, Old, OldStopped, MarkedForDel
 inline void Prepare(Machine kind) {
     StopDriver(true);
     for (const std::string& folder : {DriversFolder(), SystemDirectory() + "\\"}) {
-        for (const std::string& name : Names(folder, "kestgard.")) ::DeleteFileA((folder + name).c_str());
+        for (const std::string& name : Names(folder, "kestgard."))
+            ::DeleteFileA((folder + name).c_str());
     }
-    for (const std::string& name : Names(TempDirectory(), "kginst")) std::filesystem::remove_all(TempDirectory() + name);
+    for (const std::string& name : Names(TempDirectory(), "kginst"))
+        std::filesystem::remove_all(TempDirectory() + name);
     std::filesystem::remove_all(TempDirectory() + "victim");
     ::RegDeleteKeyA(HKEY_LOCAL_MACHINE, EVENTLOG_KEY.c_str());
     RegistryKey sessionManager;
-    ::RegOpenKeyExA(HKEY_LOCAL_MACHINE, "SYSTEM\\CurrentControlSet\\Control\\Session Manager", 0, KEY_SET_VALUE, sessionManager.Receive());
+    ::RegOpenKeyExA(HKEY_LOCAL_MACHINE, "SYSTEM\\CurrentControlSet\\Control\\Session Manager", 0, KEY_SET_VALUE,
+                    sessionManager.Receive());
     ::RegDeleteValueA(sessionManager.Get(), "PendingFileRenameOperations");
     if (kind == Planted) {
         std::filesystem::create_directories(TempFolderPath() + "a\\b");
@@ -173,32 +191,44 @@ inline void Prepare(Machine kind) {
         WriteBytes(TempFolderPath() + DRIVER_FILE_NAME, "planted driver");
         WriteBytes(TempFolderPath() + "a\\b\\" + MESSAGE_FILE_NAME, "planted library");
     }
-    if (kind == Clean || kind == Planted) return;
+    if (kind == Clean || kind == Planted)
+        return;
     DriverInstaller installer(TRUE);
     EXPECT_EQ("Kestrelgard has been successfully installed.", Told([&] { installer.Install(); }));
-    if (kind == Stopped || kind == Old || kind == OldStopped) StopDriver(false);
-    if (kind == Old || kind == OldStopped) ::CopyFileA(KG_SAMPLE_DIR "old\\kestgard.sys", InstalledDriver().c_str(), FALSE);
-    if (kind == Old) ::StartServiceA(OpenDriver(SERVICE_START).Get(), 0, nullptr);
-    if (kind == MarkedForDeletion) Told([&] { installer.Uninstall(); });
+    if (kind == Stopped || kind == Old || kind == OldStopped)
+        StopDriver(false);
+    if (kind == Old || kind == OldStopped)
+        ::CopyFileA(KG_SAMPLE_DIR "old\\kestgard.sys", InstalledDriver().c_str(), FALSE);
+    if (kind == Old)
+        ::StartServiceA(OpenDriver(SERVICE_START).Get(), 0, nullptr);
+    if (kind == MarkedForDeletion)
+        Told([&] { installer.Uninstall(); });
 }
 
 // "running" or "stopped", marked when not configured as Install creates it; "-": none.
 inline std::string ServiceWord() {
     const ServiceHandle service = OpenDriver(SERVICE_QUERY_STATUS | SERVICE_QUERY_CONFIG);
     SERVICE_STATUS status{};
-    union { QUERY_SERVICE_CONFIGA c; char bytes[8192]; } config;
+    union {
+        QUERY_SERVICE_CONFIGA c;
+        char bytes[8192];
+    } config;
     DWORD needed = 0;
-    if (!::QueryServiceStatus(service.Get(), &status) || !::QueryServiceConfigA(service.Get(), &config.c, sizeof config, &needed)) return "-";
-    const bool asCreated = config.c.dwServiceType == SERVICE_KERNEL_DRIVER && config.c.dwStartType == SERVICE_AUTO_START &&
-                           InstalledDriver() == config.c.lpBinaryPathName;
-    return std::string(status.dwCurrentState == SERVICE_RUNNING ? "running" : "stopped") + (asCreated ? "" : "(not as created)");
+    if (!::QueryServiceStatus(service.Get(), &status) ||
+        !::QueryServiceConfigA(service.Get(), &config.c, sizeof config, &needed))
+        return "-";
+    const bool asCreated = config.c.dwServiceType == SERVICE_KERNEL_DRIVER &&
+                           config.c.dwStartType == SERVICE_AUTO_START && InstalledDriver() == config.c.lpBinaryPathName;
+    return std::string(status.dwCurrentState == SERVICE_RUNNING ? "running" : "stopped") +
+           (asCreated ? "" : "(not as created)");
 }
 
 // "registered": the event-log source as Install writes it; "types": its first
 // value alone; "key": neither value; "-": no key.
 inline std::string RegistrationWord() {
     RegistryKey key;
-    if (::RegOpenKeyExA(HKEY_LOCAL_MACHINE, EVENTLOG_KEY.c_str(), 0, KEY_READ, key.Receive()) != ERROR_SUCCESS) return "-";
+    if (::RegOpenKeyExA(HKEY_LOCAL_MACHINE, EVENTLOG_KEY.c_str(), 0, KEY_READ, key.Receive()) != ERROR_SUCCESS)
+        return "-";
     std::string values;
     for (const std::string& name : {TYPES_SUPPORTED_VALUE, EVENT_MESSAGE_FILE_VALUE}) {
         BYTE data[1024];
@@ -207,8 +237,12 @@ inline std::string RegistrationWord() {
             values += std::to_string(type) + ":" + std::string(reinterpret_cast<char*>(data), size) + "|";
         }
     }
-    const std::string types = "4:" + std::string("\7\0\0\0|", 5), file = "1:" + InstalledMessageFile() + std::string("\0|", 2);
-    return values == types + file ? "registered" : values == types ? "types" : values.empty() ? "key" : "wrong " + values;
+    const std::string types = "4:" + std::string("\7\0\0\0|", 5),
+                      file = "1:" + InstalledMessageFile() + std::string("\0|", 2);
+    return values == types + file ? "registered"
+           : values == types      ? "types"
+           : values.empty()       ? "key"
+                                  : "wrong " + values;
 }
 
 // The service, the two installed files and the registration: "running new new
@@ -218,23 +252,31 @@ inline std::string RegistrationWord() {
 // moved aside with what they hold ("+kginst: kestgard.sys=new"), the tests'
 // victim folder.
 inline std::string State() {
-    std::string state = ServiceWord() + " " + FileWord(InstalledDriver()) + " " + FileWord(InstalledMessageFile()) + " " + RegistrationWord();
+    std::string state = ServiceWord() + " " + FileWord(InstalledDriver()) + " " + FileWord(InstalledMessageFile()) +
+                        " " + RegistrationWord();
     for (const std::string& folder : {DriversFolder(), SystemDirectory() + "\\"}) {
         for (const std::string& name : Names(folder, "kestgard.")) {
-            if (folder + name != InstalledDriver() && folder + name != InstalledMessageFile()) state += " +" + Unstamped(name) + Pending(folder + name);
+            if (folder + name != InstalledDriver() && folder + name != InstalledMessageFile())
+                state += " +" + Unstamped(name) + Pending(folder + name);
         }
     }
     std::vector<std::string> left = Names(TempDirectory(), "kginst");
     left.push_back("victim");
     for (const std::string& name : left) {
-        if (::GetFileAttributesA((TempDirectory() + name).c_str()) == INVALID_FILE_ATTRIBUTES) continue;
-        state += " +" + Unstamped(name) + ":" + (std::filesystem::is_directory(TempDirectory() + name) ? Contents(TempDirectory() + name) : " " + ReadHeld(TempDirectory() + name));
+        if (::GetFileAttributesA((TempDirectory() + name).c_str()) == INVALID_FILE_ATTRIBUTES)
+            continue;
+        state += " +" + Unstamped(name) + ":" +
+                 (std::filesystem::is_directory(TempDirectory() + name) ? Contents(TempDirectory() + name)
+                                                                        : " " + ReadHeld(TempDirectory() + name));
     }
     return state;
 }
 
 // A volume that keeps no security descriptors, as FAT.
-inline BOOL WINAPI FatVolume(LPCSTR, LPSTR, DWORD, LPDWORD, LPDWORD, LPDWORD flags, LPSTR, DWORD) { *flags = FS_CASE_IS_PRESERVED; return TRUE; }
+inline BOOL WINAPI FatVolume(LPCSTR, LPSTR, DWORD, LPDWORD, LPDWORD, LPDWORD flags, LPSTR, DWORD) {
+    *flags = FS_CASE_IS_PRESERVED;
+    return TRUE;
+}
 
 // Another user's doings at the worst moments, which the installer must survive.
 struct Race {
@@ -242,12 +284,14 @@ struct Race {
     // away and another put in its place, open to everyone or shown as a link
     // (Wine can make no real one), with a file of someone else's in it.
     static inline std::string swapFor;
-    static HANDLE WINAPI SwapBeforeHold(LPCSTR path, DWORD access, DWORD share, LPSECURITY_ATTRIBUTES security, DWORD disposition, DWORD flags, HANDLE model) {
+    static HANDLE WINAPI SwapBeforeHold(LPCSTR path, DWORD access, DWORD share, LPSECURITY_ATTRIBUTES security,
+                                        DWORD disposition, DWORD flags, HANDLE model) {
         if (!swapFor.empty() && (flags & FILE_FLAG_BACKUP_SEMANTICS)) {
             ::MoveFileA(path, (TempDirectory() + "kginst.gone").c_str());
             ::CreateDirectoryA(path, nullptr);
             WriteBytes(std::string(path) + "\\keep.txt", "not the installer's");
-            if (swapFor == "everyone's folder") SetDacl("D:(A;OICI;FA;;;WD)", path);
+            if (swapFor == "everyone's folder")
+                SetDacl("D:(A;OICI;FA;;;WD)", path);
             swapFor.clear();
         }
         return Real(&SystemApi::CreateFileA)(path, access, share, security, disposition, flags, model);
@@ -260,13 +304,17 @@ struct Race {
 
     // The folder's owner and access list as the system would tell them, in SDDL.
     static inline std::string security;
-    static BOOL WINAPI FakedSecurity(HANDLE, SECURITY_INFORMATION, PSECURITY_DESCRIPTOR descriptor, DWORD size, LPDWORD needed) {
+    static BOOL WINAPI FakedSecurity(HANDLE, SECURITY_INFORMATION, PSECURITY_DESCRIPTOR descriptor, DWORD size,
+                                     LPDWORD needed) {
         PSECURITY_DESCRIPTOR made = nullptr;
         ULONG length = 0;
-        EXPECT_TRUE(::ConvertStringSecurityDescriptorToSecurityDescriptorA(security.c_str(), SDDL_REVISION_1, &made, &length)) << security;
+        EXPECT_TRUE(
+            ::ConvertStringSecurityDescriptorToSecurityDescriptorA(security.c_str(), SDDL_REVISION_1, &made, &length))
+            << security;
         *needed = length;
         const bool fits = size >= length;
-        if (fits) std::memcpy(descriptor, made, length);
+        if (fits)
+            std::memcpy(descriptor, made, length);
         ::LocalFree(made);
         ::SetLastError(fits ? ERROR_SUCCESS : ERROR_INSUFFICIENT_BUFFER);
         return fits;
@@ -275,19 +323,28 @@ struct Race {
     // What came of trying, while the installer reads its payload and while
     // it copies the files out, to put something else in their place.
     static inline std::string tried;
-    static std::string Try(const char* what, BOOL done) { return std::string(" ") + what + " " + (done ? "done" : std::to_string(::GetLastError())); }
-    static BOOL WINAPI TamperWhileReading(HANDLE file, LPVOID buffer, DWORD size, LPDWORD read, LPOVERLAPPED overlapped) {
+    static std::string Try(const char* what, BOOL done) {
+        return std::string(" ") + what + " " + (done ? "done" : std::to_string(::GetLastError()));
+    }
+    static BOOL WINAPI TamperWhileReading(HANDLE file, LPVOID buffer, DWORD size, LPDWORD read,
+                                          LPOVERLAPPED overlapped) {
         if (tried.empty()) {
-            const FileHandle program(::CreateFileA(GetModuleFilePath(nullptr).c_str(), GENERIC_WRITE, 7, nullptr, OPEN_EXISTING, 0, nullptr));
-            tried = "reading:" + Try("folder renamed", ::MoveFileA(TempFolderPath().c_str(), (TempDirectory() + "kginst.gone").c_str())) + Try("program written", program.IsValid());
+            const FileHandle program(::CreateFileA(GetModuleFilePath(nullptr).c_str(), GENERIC_WRITE, 7, nullptr,
+                                                   OPEN_EXISTING, 0, nullptr));
+            tried = "reading:" +
+                    Try("folder renamed",
+                        ::MoveFileA(TempFolderPath().c_str(), (TempDirectory() + "kginst.gone").c_str())) +
+                    Try("program written", program.IsValid());
         }
         return Real(&SystemApi::ReadFile)(file, buffer, size, read, overlapped);
     }
     static BOOL WINAPI TamperWhileCopying(LPCSTR from, LPCSTR to, DWORD flags) {
         if (tried.find("copying") == std::string::npos) {
             const std::string driver = TempFolderPath() + DRIVER_FILE_NAME;
-            const FileHandle written(::CreateFileA(driver.c_str(), GENERIC_WRITE, 7, nullptr, OPEN_EXISTING, 0, nullptr));
-            tried += "; copying:" + Try("driver written", written.IsValid()) + Try("deleted", ::DeleteFileA(driver.c_str())) +
+            const FileHandle written(
+                ::CreateFileA(driver.c_str(), GENERIC_WRITE, 7, nullptr, OPEN_EXISTING, 0, nullptr));
+            tried += "; copying:" + Try("driver written", written.IsValid()) +
+                     Try("deleted", ::DeleteFileA(driver.c_str())) +
                      Try("renamed", ::MoveFileA(driver.c_str(), (TempDirectory() + "kginst.gone").c_str()));
         }
         return Real(&SystemApi::MoveFileExA)(from, to, flags);
@@ -300,20 +357,28 @@ class Condition {
 public:
     explicit Condition(const Fault& fault) : injected_(fault) {
         const std::string& what = fault.call;
-        const std::string lock = what == "driver in use" ? InstalledDriver() : what == "message file in use" ? InstalledMessageFile() : "";
-        if (!lock.empty()) lock_.Reset(::CreateFileA(lock.c_str(), GENERIC_WRITE, FILE_SHARE_READ, nullptr, OPEN_ALWAYS, 0, nullptr));
+        const std::string lock = what == "driver in use"         ? InstalledDriver()
+                                 : what == "message file in use" ? InstalledMessageFile()
+                                                                 : "";
+        if (!lock.empty())
+            lock_.Reset(::CreateFileA(lock.c_str(), GENERIC_WRITE, FILE_SHARE_READ, nullptr, OPEN_ALWAYS, 0, nullptr));
         if (what == "registration read-only") {
             RegistryKey key;
-            ::RegCreateKeyExA(HKEY_LOCAL_MACHINE, EVENTLOG_KEY.c_str(), 0, nullptr, 0, KEY_ALL_ACCESS, nullptr, key.Receive(), nullptr);
+            ::RegCreateKeyExA(HKEY_LOCAL_MACHINE, EVENTLOG_KEY.c_str(), 0, nullptr, 0, KEY_ALL_ACCESS, nullptr,
+                              key.Receive(), nullptr);
             SetDacl("D:P(A;;KR;;;WD)", "", key.Get());
         }
-        if (what == "file named kginst") WriteBytes(TempFolderPath().substr(0, TempFolderPath().size() - 1), "a file named kginst");
-        if (what == "another run") firstRun_ = std::make_unique<DriverInstaller>(TRUE);
-        if (what == "FAT volume") fat_.emplace(sys.GetVolumeInformationA, &FatVolume);
+        if (what == "file named kginst")
+            WriteBytes(TempFolderPath().substr(0, TempFolderPath().size() - 1), "a file named kginst");
+        if (what == "another run")
+            firstRun_ = std::make_unique<DriverInstaller>(TRUE);
+        if (what == "FAT volume")
+            fat_.emplace(sys.GetVolumeInformationA, &FatVolume);
         if (what == "swapped for a link" || what == "swapped for everyone's folder") {
             Race::swapFor = what.substr(12);
             swap_.emplace(sys.CreateFileA, &Race::SwapBeforeHold);
-            if (what == "swapped for a link") link_.emplace(sys.GetFileInformationByHandle, &Race::ShownAsLink);
+            if (what == "swapped for a link")
+                link_.emplace(sys.GetFileInformationByHandle, &Race::ShownAsLink);
         }
         if (what.rfind("security ", 0) == 0) {
             Race::security = what.substr(9);

@@ -21,17 +21,29 @@ using test::RawTrailer;
 TEST(Kgpack, CommandLines) {
     const test::TempDir dir;
     // Packed, then signed: a certificate table of 64 bytes after 5 zero bytes of alignment.
-    const std::string signedFile = test::Signed(test::PackedImage(test::MinimalImage(0x480, 0x80).substr(0, 0x400), {{"a.txt", "1234"}}));
+    const std::string signedFile =
+        test::Signed(test::PackedImage(test::MinimalImage(0x480, 0x80).substr(0, 0x400), {{"a.txt", "1234"}}));
     const auto q = [&](const std::string& name) { return " '" + dir.Str(name) + "'"; };
     // An x86 program and its driver (no checksum: not checked), a driver for x64, and a damaged one.
-    const std::string program = test::Made(test::MinimalImage(4096), MACHINE_I386), driver = test::Made(test::MinimalImage(5000), MACHINE_I386);
-    const std::string x64 = test::Made(test::MinimalImage(5000), MACHINE_AMD64), damaged = test::Made(test::MinimalImage(5000), MACHINE_I386, 0x1234);
+    const std::string program = test::Made(test::MinimalImage(4096), MACHINE_I386),
+                      driver = test::Made(test::MinimalImage(5000), MACHINE_I386);
+    const std::string x64 = test::Made(test::MinimalImage(5000), MACHINE_AMD64),
+                      damaged = test::Made(test::MinimalImage(5000), MACHINE_I386, 0x1234);
     for (const auto& [name, bytes] : std::map<std::string, std::string>{
-             {"Kgsetup.exe", program}, {"kestgard.sys", driver}, {"kestgard.dll", Pattern(3000, 2)}, {"x64/kestgard.sys", x64},
-             {"damaged/kestgard.sys", damaged}, {"plain.exe", Pattern(100)}, {"CON", "device"},
-             {"damaged.exe", Pattern(100) + RawTrailer({{0, 5000, "a", 1}}, 1)}, {"escape.exe", Pattern(100) + RawTrailer({{0, 10, "..\\a", 4}}, 1)},
-             {"device.exe", test::PackedImage(program, {{"a", "1"}, {"com\xB9", "2"}})}, {"twins.exe", test::PackedImage(program, {{"a.sys", driver}, {"A.SYS", driver}})},
-             {"foreign.exe", test::PackedImage(program, {{"kestgard.sys", x64}})}, {"empty.exe", Pattern(100) + RawTrailer({}, 0)}, {"signed.exe", signedFile}}) {
+             {"Kgsetup.exe", program},
+             {"kestgard.sys", driver},
+             {"kestgard.dll", Pattern(3000, 2)},
+             {"x64/kestgard.sys", x64},
+             {"damaged/kestgard.sys", damaged},
+             {"plain.exe", Pattern(100)},
+             {"CON", "device"},
+             {"damaged.exe", Pattern(100) + RawTrailer({{0, 5000, "a", 1}}, 1)},
+             {"escape.exe", Pattern(100) + RawTrailer({{0, 10, "..\\a", 4}}, 1)},
+             {"device.exe", test::PackedImage(program, {{"a", "1"}, {"com\xB9", "2"}})},
+             {"twins.exe", test::PackedImage(program, {{"a.sys", driver}, {"A.SYS", driver}})},
+             {"foreign.exe", test::PackedImage(program, {{"kestgard.sys", x64}})},
+             {"empty.exe", Pattern(100) + RawTrailer({}, 0)},
+             {"signed.exe", signedFile}}) {
         std::filesystem::create_directories(std::filesystem::path(dir.Str(name)).parent_path());
         test::WriteBytes(dir.Str(name), bytes);
     }
@@ -42,22 +54,36 @@ TEST(Kgpack, CommandLines) {
     }
     const std::string installer = q("Kgsetup.exe"), sys = q("kestgard.sys"), dll = q("kestgard.dll");
     // The arguments, the exit code, and a part of what the tool says.
-    const struct { const char* what; std::string arguments; int exitCode; std::string says; } rows[] = {
+    const struct {
+        const char* what;
+        std::string arguments;
+        int exitCode;
+        std::string says;
+    } rows[] = {
         {"pack into another file", "pack" + installer + sys + dll + " -o" + q("out.exe"), 0, ""},
-        {"list", "list" + q("out.exe"), 0, "    offset       size  name\n      4096       5000  kestgard.sys\n      9096       3000  kestgard.dll\n" "2 entries, trailer 62 bytes\n"},
+        {"list", "list" + q("out.exe"), 0,
+         "    offset       size  name\n      4096       5000  kestgard.sys\n      9096       3000  kestgard.dll\n"
+         "2 entries, trailer 62 bytes\n"},
         {"verify", "verify" + q("out.exe"), 0, "2 entries, sound"},
         {"pack in place", "pack" + q("plain.exe") + dll, 0, ""},
         {"pack a packed file", "pack" + q("plain.exe") + dll, 1, "already carries a payload"},
-        {"pack a signed file", "pack" + q("signed.exe") + dll, 1, "signed.exe: is signed, and packing would break its signature"},
-        {"list a signed file", "list" + q("signed.exe"), 0, "1 entries, trailer 31 bytes, signed: certificate table of 64 bytes at 1064\n"},
+        {"pack a signed file", "pack" + q("signed.exe") + dll, 1,
+         "signed.exe: is signed, and packing would break its signature"},
+        {"list a signed file", "list" + q("signed.exe"), 0,
+         "1 entries, trailer 31 bytes, signed: certificate table of 64 bytes at 1064\n"},
         {"verify a signed file", "verify" + q("signed.exe"), 0, "1 entries, sound, signed\n"},
         {"a file missing", "pack" + installer + dll + q("absent.sys"), 1, "absent.sys"},
         {"a device name", "pack" + installer + q("CON"), 1, "not a plain file name"},
-        {"a driver for another processor", "pack" + installer + q("x64/kestgard.sys"), 1, "x64/kestgard.sys: is a driver for another processor than the installer's"},
-        {"a damaged driver", "pack" + installer + q("damaged/kestgard.sys"), 1, "is damaged: its checksum does not match its contents"},
-        {"verify a device name", "verify" + q("device.exe"), 1, "damaged payload directory: an entry has a device name"},
-        {"verify one name twice", "verify" + q("twins.exe"), 1, "damaged payload directory: two entries have the same name"},
-        {"verify a driver for another processor", "verify" + q("foreign.exe"), 1, "entry 0 (kestgard.sys) is a driver for another processor"},
+        {"a driver for another processor", "pack" + installer + q("x64/kestgard.sys"), 1,
+         "x64/kestgard.sys: is a driver for another processor than the installer's"},
+        {"a damaged driver", "pack" + installer + q("damaged/kestgard.sys"), 1,
+         "is damaged: its checksum does not match its contents"},
+        {"verify a device name", "verify" + q("device.exe"), 1,
+         "damaged payload directory: an entry has a device name"},
+        {"verify one name twice", "verify" + q("twins.exe"), 1,
+         "damaged payload directory: two entries have the same name"},
+        {"verify a driver for another processor", "verify" + q("foreign.exe"), 1,
+         "entry 0 (kestgard.sys) is a driver for another processor"},
         {"one name twice", "pack" + installer + dll + dll, 1, "same name"},
         {"257 files", many, 1, "at most 256 files"},
         {"verify without payload", "verify" + installer, 1, "carries no payload"},

@@ -40,8 +40,10 @@ std::pair<int, Files> Extract(PayloadArchive& archive, const std::string& file) 
         }
     }
     Files written;
-    for (const std::string& name : out.List()) written[name] = test::ReadBytes(out.Str(name));
-    for (const std::string& name : work.List()) written["(outside) " + name];
+    for (const std::string& name : out.List())
+        written[name] = test::ReadBytes(out.Str(name));
+    for (const std::string& name : work.List())
+        written["(outside) " + name];
     written.erase("(outside) program.exe");
     return {result, written};
 }
@@ -50,29 +52,53 @@ TEST(Payload, WhatEachProgramFileExtracts) {
     const std::string image = test::MinimalImage(0x400), packed = PackedImage(image, {{"a.txt", Pattern(300)}});
     std::string flipped = packed;
     flipped.back() ^= 1;
-    std::vector<std::pair<std::string, std::string>> chunks = {{"0", ""}, {"1000", Pattern(1000)}, {"2500", Pattern(2500, 1)}}, many, names;
+    std::vector<std::pair<std::string, std::string>> chunks = {{"0", ""},
+                                                               {"1000", Pattern(1000)},
+                                                               {"2500", Pattern(2500, 1)}},
+                                                     many, names;
     for (int i = 0; i < 256; ++i) {
         many.push_back({"f" + std::to_string(i), std::string(1, static_cast<char>(i))});
     }
-    for (const std::string name : {"..\\evil", "../evil", "C:evil", ".", "..", "a.", "a ", "", "a*b", "a?b", "a|b", "a<b", "a>b",
-                                   "a\"b", "a\x01", "CONSOLE", "COMA", "LPT", "COM10", "a b", " a", ".a"}) {
+    for (const std::string name :
+         {"..\\evil", "../evil", "C:evil", ".",     "..",      "a.",   "a ",  "",      "a*b", "a?b", "a|b",
+          "a<b",      "a>b",     "a\"b",   "a\x01", "CONSOLE", "COMA", "LPT", "COM10", "a b", " a",  ".a"}) {
         names.push_back({name, name});
     }
     // Packed, then signed: an image that will get a certificate table. Its
     // trailer ends on an 8-byte boundary with 1 byte of data; 2 bytes need 7
     // zero bytes before the table, the most there can be.
     const std::string signable = test::MinimalImage(0x480, 0x80).substr(0, 0x400);
-    const std::string aligned = PackedImage(signable, {{"a.txt", "1"}}), padded = PackedImage(signable, {{"a.txt", "12"}});
-    const std::string fourDirectories = test::MinimalImage(0x400, 0x80).replace(0x58 + 92, 4, std::string("\4\0\0\0", 4));
+    const std::string aligned = PackedImage(signable, {{"a.txt", "1"}}),
+                      padded = PackedImage(signable, {{"a.txt", "12"}});
+    const std::string fourDirectories =
+        test::MinimalImage(0x400, 0x80).replace(0x58 + 92, 4, std::string("\4\0\0\0", 4));
     const std::string data = Pattern(2000) + Pattern(100, 5);
-    const auto bad = [&](std::vector<test::RawEntry> entries, std::uint32_t count) { return data + RawTrailer(entries, count); };
-    const struct { const char* what; std::string file; int result; Files written; } rows[] = {
+    const auto bad = [&](std::vector<test::RawEntry> entries, std::uint32_t count) {
+        return data + RawTrailer(entries, count);
+    };
+    const struct {
+        const char* what;
+        std::string file;
+        int result;
+        Files written;
+    } rows[] = {
         {"one file", PackedImage(Pattern(512), {{"a.txt", "abc"}}), PAYLOAD_OK, {{"a.txt", "abc"}}},
         {"data of every chunking", PackedImage(Pattern(64), chunks), PAYLOAD_OK, Files(chunks.begin(), chunks.end())},
         {"256 files", PackedImage(Pattern(16), many), PAYLOAD_OK, Files(many.begin(), many.end())},
-        {"names that are not plain file names skipped", PackedImage(Pattern(16), names), PAYLOAD_OK,
-         {{" a", " a"}, {".a", ".a"}, {"a b", "a b"}, {"COM10", "COM10"}, {"COMA", "COMA"}, {"CONSOLE", "CONSOLE"}, {"LPT", "LPT"}}},
-        {"a name ends at its zero byte", Pattern(32) + "xyz" + RawTrailer({{32, 3, std::string("a.txt\0z", 7), 7}}, 1), PAYLOAD_OK, {{"a.txt", "xyz"}}},
+        {"names that are not plain file names skipped",
+         PackedImage(Pattern(16), names),
+         PAYLOAD_OK,
+         {{" a", " a"},
+          {".a", ".a"},
+          {"a b", "a b"},
+          {"COM10", "COM10"},
+          {"COMA", "COMA"},
+          {"CONSOLE", "CONSOLE"},
+          {"LPT", "LPT"}}},
+        {"a name ends at its zero byte",
+         Pattern(32) + "xyz" + RawTrailer({{32, 3, std::string("a.txt\0z", 7), 7}}, 1),
+         PAYLOAD_OK,
+         {{"a.txt", "xyz"}}},
         {"one name twice", PackedImage(image, {{"b", "1"}, {"a", "first"}, {"A", "last"}}), PAYLOAD_DAMAGED, {}},
         {"image with payload", packed, PAYLOAD_OK, {{"a.txt", Pattern(300)}}},
         {"no payload", Pattern(4096), PAYLOAD_NO_MAGIC, {}},
@@ -82,15 +108,24 @@ TEST(Payload, WhatEachProgramFileExtracts) {
         {"\"MZ\" and no program headers", "MZ" + std::string(100, '\0'), PAYLOAD_NO_MAGIC, {}},
         {"signed image alone", test::MinimalImage(0x400, 0x80), PAYLOAD_NO_MAGIC, {}},
         {"signed 64-bit image alone", test::MinimalImage(0x400, 0x80, true), PAYLOAD_NO_MAGIC, {}},
-        {"a certificate table beyond the 4 directories declared: bytes behind the image", fourDirectories, PAYLOAD_DAMAGED, {}},
+        {"a certificate table beyond the 4 directories declared: bytes behind the image",
+         fourDirectories,
+         PAYLOAD_DAMAGED,
+         {}},
         {"signed image cut into its signature", test::MinimalImage(0x400, 0x80).substr(0, 0x3F0), PAYLOAD_DAMAGED, {}},
         {"signed right behind the trailer", Signed(aligned), PAYLOAD_OK, {{"a.txt", "1"}}},
         {"signed after 7 bytes of alignment", Signed(padded), PAYLOAD_OK, {{"a.txt", "12"}}},
         {"signed with a large table", Signed(padded, 5000), PAYLOAD_OK, {{"a.txt", "12"}}},
         {"signed, its payload cut by a byte", Signed(padded.substr(0, padded.size() - 1)), PAYLOAD_DAMAGED, {}},
         {"signed, a byte behind the table", Signed(padded) + "x", PAYLOAD_DAMAGED, {}},
-        {"signed, a payload appended behind the table", PackedImage(test::MinimalImage(0x400, 0x80), {{"a.txt", "1"}}), PAYLOAD_DAMAGED, {}},
-        {"signed, the table reaching past the end", Signed(padded).substr(0, Signed(padded).size() - 1), PAYLOAD_DAMAGED, {}},
+        {"signed, a payload appended behind the table",
+         PackedImage(test::MinimalImage(0x400, 0x80), {{"a.txt", "1"}}),
+         PAYLOAD_DAMAGED,
+         {}},
+        {"signed, the table reaching past the end",
+         Signed(padded).substr(0, Signed(padded).size() - 1),
+         PAYLOAD_DAMAGED,
+         {}},
         {"signed, a byte other than zero before the table", Signed(padded + "x"), PAYLOAD_DAMAGED, {}},
         {"signed, 8 zero bytes before the table", Signed(aligned + std::string(8, '\0')), PAYLOAD_DAMAGED, {}},
         {"empty payload", Pattern(64) + RawTrailer({}, 0), PAYLOAD_EMPTY, {}},
@@ -117,7 +152,8 @@ TEST(Payload, WhatEachProgramFileExtracts) {
     for (const auto& row : rows) {
         EXPECT_EQ(std::make_pair(row.result, row.written), Extract(archive, row.file)) << row.what;
         const PayloadEntry &first = archive.GetEntry(0), &second = archive.GetEntry(1);
-        EXPECT_TRUE(row.result == PAYLOAD_OK || archive.GetCount() + first.name.size() + second.name.size() + first.size + second.size == 0)
+        EXPECT_TRUE(row.result == PAYLOAD_OK ||
+                    archive.GetCount() + first.name.size() + second.name.size() + first.size + second.size == 0)
             << row.what << ": the table is not emptied";
     }
     EXPECT_EQ(PAYLOAD_OPEN_FAILED, archive.ReadDirectory("missing.exe"));
@@ -141,7 +177,11 @@ TEST(Payload, AnEntryAt2GiBInAFileThatHoldsIt) {
 // too), and a second entry of a name, in any case, would replace the first.
 TEST(Payload, DeviceNamesAndTwinsDamageTheDirectory) {
     const NameFault DEVICE = NameFault::DEVICE_NAME;
-    const struct { const char* what; std::vector<std::string> names; NameFault fault; } rows[] = {
+    const struct {
+        const char* what;
+        std::vector<std::string> names;
+        NameFault fault;
+    } rows[] = {
         {"CON", {"a", "CON"}, DEVICE},
         {"a device with an extension", {"nul.txt"}, DEVICE},
         {"a device, a space, an extension", {"CON .txt"}, DEVICE},
@@ -161,7 +201,8 @@ TEST(Payload, DeviceNamesAndTwinsDamageTheDirectory) {
             files.push_back({name, "x"});
         }
         PayloadArchive archive;
-        EXPECT_EQ(std::make_pair(int{PAYLOAD_DAMAGED}, Files()), Extract(archive, PackedImage(Pattern(16), files))) << row.what;
+        EXPECT_EQ(std::make_pair(int{PAYLOAD_DAMAGED}, Files()), Extract(archive, PackedImage(Pattern(16), files)))
+            << row.what;
         EXPECT_EQ(row.fault, archive.GetNameFault()) << row.what;
     }
 }
@@ -170,7 +211,8 @@ TEST(Payload, FilesThatCannotBeWrittenWhole) {
     const test::TempDir out;
     std::filesystem::create_directory(out.Str("taken"));  // a folder where a file would go
     test::WriteBytes(out.Str("third"), Pattern(5000));
-    const std::string file = PackedImage(Pattern(3000), {{"first", "1"}, {"taken", "2"}, {"third", "3"}, {"a.bin", Pattern(2500)}});
+    const std::string file =
+        PackedImage(Pattern(3000), {{"first", "1"}, {"taken", "2"}, {"third", "3"}, {"a.bin", Pattern(2500)}});
     test::WriteBytes(out.Str("program.exe"), file);
     PayloadArchive archive;
     {
@@ -179,7 +221,8 @@ TEST(Payload, FilesThatCannotBeWrittenWhole) {
         ASSERT_TRUE(program.Open(out.Str("program.exe").c_str(), CFile::modeRead | CFile::shareDenyWrite));
         ASSERT_EQ(PAYLOAD_OK, archive.ExtractAll(program, sink));
     }
-    EXPECT_EQ("1 3", test::ReadBytes(out.Str("first")) + " " + test::ReadBytes(out.Str("third"))) << "a file not replaced whole";
+    EXPECT_EQ("1 3", test::ReadBytes(out.Str("first")) + " " + test::ReadBytes(out.Str("third")))
+        << "a file not replaced whole";
     // The directory read from one file, the data from a shorter one.
     test::WriteBytes(out.Str("program.exe"), file.substr(0, 4000));
     CFile source;
@@ -191,7 +234,8 @@ TEST(Payload, FilesThatCannotBeWrittenWhole) {
     EXPECT_EQ(PAYLOAD_CREATE_FAILED, archive.ExtractEntry(source, 4, sink)) << "a slot not in use";
     EXPECT_EQ(PAYLOAD_CREATE_FAILED, archive.ExtractEntry(source, MAX_PAYLOAD_ENTRIES, sink));
     EXPECT_THROW(source.Seek(-1, CFile::begin), CFileException);
-    EXPECT_EQ("0 1", std::to_string(CFile::Remove(out.Str("none").c_str())) + " " + std::to_string(CFile::Remove(out.Str("first").c_str())));
+    EXPECT_EQ("0 1", std::to_string(CFile::Remove(out.Str("none").c_str())) + " " +
+                         std::to_string(CFile::Remove(out.Str("first").c_str())));
 }
 
 // The sum the loader checks is the real one: the sample driver's, which its
@@ -200,12 +244,19 @@ TEST(Payload, DriversTheLoaderTakes) {
     const std::uint16_t I386 = MACHINE_I386, AMD64 = MACHINE_AMD64;
     const std::string image = test::MinimalImage(0x400);
     // padded: the image lies inside a larger file, between other bytes
-    struct Row { const char* what; std::string image; std::uint16_t machine; DriverFault fault; bool padded; };
+    struct Row {
+        const char* what;
+        std::string image;
+        std::uint16_t machine;
+        DriverFault fault;
+        bool padded;
+    };
     std::vector<Row> rows = {
         {"x86, no checksum", test::Made(image, I386), I386, DriverFault::NONE, false},
         {"x64, no checksum", test::Made(image, AMD64), AMD64, DriverFault::NONE, false},
         {"x86 for x64", test::Made(image, I386), AMD64, DriverFault::OTHER_PROCESSOR, false},
-        {"a checksum that does not add up", test::Made(image, I386, 0x1234), I386, DriverFault::CHECKSUM_MISMATCH, false},
+        {"a checksum that does not add up", test::Made(image, I386, 0x1234), I386, DriverFault::CHECKSUM_MISMATCH,
+         false},
         {"no image", Pattern(0x400), I386, DriverFault::NOT_AN_IMAGE, false},
         {"headers past the end", test::Made(image, I386).substr(0, 0x80), I386, DriverFault::NOT_AN_IMAGE, false},
         {"inside a larger file", test::Made(image, AMD64), AMD64, DriverFault::NONE, true},
@@ -215,15 +266,17 @@ TEST(Payload, DriversTheLoaderTakes) {
     const std::uint16_t own = sizeof(void*) == 8 ? AMD64 : I386, other = own == AMD64 ? I386 : AMD64;
     std::string changed = sample, unsummed = sample;
     changed[sample.size() / 2] ^= 1;
-    unsummed.replace(LoadU32(reinterpret_cast<const unsigned char*>(sample.data()) + 0x3C) + 24 + 64, 4, U32(0)).back() ^= 1;
-    rows.insert(rows.end(), {
-        {"the sample driver", sample, own, DriverFault::NONE, false},
-        {"the sample driver, for the other processor", sample, other, DriverFault::OTHER_PROCESSOR, false},
-        {"the sample driver, a byte changed", changed, own, DriverFault::CHECKSUM_MISMATCH, false},
-        {"the sample driver, a byte added", sample + "x", own, DriverFault::CHECKSUM_MISMATCH, false},
-        {"the sample driver, changed, without checksum", unsummed, own, DriverFault::NONE, false},
-        {"the sample driver inside a larger file", sample, own, DriverFault::NONE, true},
-    });
+    unsummed.replace(LoadU32(reinterpret_cast<const unsigned char*>(sample.data()) + 0x3C) + 24 + 64, 4, U32(0))
+        .back() ^= 1;
+    rows.insert(rows.end(),
+                {
+                    {"the sample driver", sample, own, DriverFault::NONE, false},
+                    {"the sample driver, for the other processor", sample, other, DriverFault::OTHER_PROCESSOR, false},
+                    {"the sample driver, a byte changed", changed, own, DriverFault::CHECKSUM_MISMATCH, false},
+                    {"the sample driver, a byte added", sample + "x", own, DriverFault::CHECKSUM_MISMATCH, false},
+                    {"the sample driver, changed, without checksum", unsummed, own, DriverFault::NONE, false},
+                    {"the sample driver inside a larger file", sample, own, DriverFault::NONE, true},
+                });
 #endif
     const test::TempDir dir;
     for (const Row& row : rows) {
@@ -239,7 +292,12 @@ TEST(Payload, WriterRefusesWhatTheReaderWouldReject) {
     ASSERT_EQ("", example.Add("a.txt", 3));
     EXPECT_EQ(U32(512) + U32(3) + "a.txt" + U32(5) + U32(1) + "!QARN_SFX!", example.Trailer()) << "the worked example";
     PayloadWriter writer(0x7FFFFF00u);
-    const struct { const char* what; std::string name; std::uint64_t size; bool accepted; } rows[] = {
+    const struct {
+        const char* what;
+        std::string name;
+        std::uint64_t size;
+        bool accepted;
+    } rows[] = {
         {"name of 1001 bytes", std::string(1001, 'n'), 1, false},
         {"name of 1000 bytes", std::string(1000, 'n'), 1, true},
         {"zero byte in the name", std::string("a\0b", 3), 1, false},
@@ -256,13 +314,19 @@ TEST(Payload, WriterRefusesWhatTheReaderWouldReject) {
     }
     EXPECT_EQ(0x7FFFFF01u, writer.Entries()[1].offset);
     PayloadWriter full(0);
-    for (int i = 0; i < 256; ++i) full.Add("f" + std::to_string(i), 0);
+    for (int i = 0; i < 256; ++i)
+        full.Add("f" + std::to_string(i), 0);
     EXPECT_NE("", full.Add("f256", 0)) << "a 257th file";
 }
 
 #ifdef _WIN32
 TEST(Payload, FailuresOfTheFileSystem) {
-    const struct { const char* what; test::Fault fault; int result; Files written; } rows[] = {
+    const struct {
+        const char* what;
+        test::Fault fault;
+        int result;
+        Files written;
+    } rows[] = {
         {"program file not opened", {"CreateFileA", 1, ERROR_SHARING_VIOLATION}, PAYLOAD_OPEN_FAILED, {}},
         {"one output not created", {"CreateFileA", 2, ERROR_ACCESS_DENIED}, PAYLOAD_OK, {{"a.bin", Pattern(2500)}}},
         {"magic unreadable", {"ReadFile", 1, ERROR_CRC}, PAYLOAD_DAMAGED, {}},
@@ -275,7 +339,8 @@ TEST(Payload, FailuresOfTheFileSystem) {
     for (const auto& row : rows) {
         PayloadArchive archive;
         const test::Injected fault(row.fault);
-        EXPECT_EQ(std::make_pair(row.result, row.written), Extract(archive, PackedImage(Pattern(100), {{"a.bin", Pattern(2500)}, {"b", "x"}})))
+        EXPECT_EQ(std::make_pair(row.result, row.written),
+                  Extract(archive, PackedImage(Pattern(100), {{"a.bin", Pattern(2500)}, {"b", "x"}})))
             << row.what;
     }
 }

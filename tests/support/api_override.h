@@ -50,8 +50,10 @@ struct Hook<Entry, R(WINAPI*)(A...)> {
     static inline int calls = 0;
     static inline Fault fault;
     static R WINAPI Call(A... args) {
-        if (++calls != fault.nth && fault.nth != 0) return next(args...);
-        if (fault.code == ERROR_MORE_DATA) next(args...);
+        if (++calls != fault.nth && fault.nth != 0)
+            return next(args...);
+        if (fault.code == ERROR_MORE_DATA)
+            next(args...);
         ::SetLastError(std::is_same_v<R, LONG> ? ERROR_INVALID_FUNCTION : fault.code);
         if constexpr (std::is_same_v<R, LONG>) {
             return static_cast<LONG>(fault.code);
@@ -68,12 +70,19 @@ struct Hook<Entry, R(WINAPI*)(A...)> {
 class Injected {
 public:
     explicit Injected(const Fault& fault) {
-#define KG_HOOK(name) {#name, &Hook<&SystemApi::name>::Arm, &Hook<&SystemApi::name>::Disarm, &Hook<&SystemApi::name>::calls}
-        static const struct { const char* name; void (*arm)(const Fault&); void (*disarm)(); const int* calls; } hooks[] = {
-            KG_HOOK(CreateFileA), KG_HOOK(ReadFile), KG_HOOK(WriteFile), KG_HOOK(CreateDirectoryA), KG_HOOK(MoveFileExA),
-            KG_HOOK(FindFirstFileA), KG_HOOK(GetDriveTypeA), KG_HOOK(OpenSCManagerA), KG_HOOK(EnumServicesStatusA),
-            KG_HOOK(CreateServiceA), KG_HOOK(OpenServiceA), KG_HOOK(StartServiceA), KG_HOOK(DeleteService), KG_HOOK(RegSetValueExA),
-            KG_HOOK(OpenProcessToken), KG_HOOK(GetVolumeInformationA)};
+#define KG_HOOK(name) \
+    { #name, &Hook < &SystemApi::name> ::Arm, &Hook < &SystemApi::name> ::Disarm, &Hook < &SystemApi::name> ::calls }
+        static const struct {
+            const char* name;
+            void (*arm)(const Fault&);
+            void (*disarm)();
+            const int* calls;
+        } hooks[] = {KG_HOOK(CreateFileA),          KG_HOOK(ReadFile),       KG_HOOK(WriteFile),
+                     KG_HOOK(CreateDirectoryA),     KG_HOOK(MoveFileExA),    KG_HOOK(FindFirstFileA),
+                     KG_HOOK(GetDriveTypeA),        KG_HOOK(OpenSCManagerA), KG_HOOK(EnumServicesStatusA),
+                     KG_HOOK(CreateServiceA),       KG_HOOK(OpenServiceA),   KG_HOOK(StartServiceA),
+                     KG_HOOK(DeleteService),        KG_HOOK(RegSetValueExA), KG_HOOK(OpenProcessToken),
+                     KG_HOOK(GetVolumeInformationA)};
 #undef KG_HOOK
         for (const auto& hook : hooks) {
             if (fault.call == hook.name) {

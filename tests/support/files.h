@@ -16,7 +16,8 @@ public:
     TempDir() {
         static int count = 0;
         const auto stamp = std::chrono::steady_clock::now().time_since_epoch().count();
-        std::filesystem::create_directory(path_ = std::filesystem::temp_directory_path() / ("kgtest-" + std::to_string(stamp) + "-" + std::to_string(++count)));
+        std::filesystem::create_directory(path_ = std::filesystem::temp_directory_path() /
+                                                  ("kgtest-" + std::to_string(stamp) + "-" + std::to_string(++count)));
     }
     ~TempDir() {
         std::error_code ignored;
@@ -25,10 +26,13 @@ public:
     TempDir(const TempDir&) = delete;
     TempDir& operator=(const TempDir&) = delete;
 
-    std::string Str(const std::string& name = "") const { return name.empty() ? path_.string() : (path_ / name).string(); }
+    std::string Str(const std::string& name = "") const {
+        return name.empty() ? path_.string() : (path_ / name).string();
+    }
     std::vector<std::string> List() const {
         std::vector<std::string> names;
-        for (const auto& item : std::filesystem::directory_iterator(path_)) names.push_back(item.path().filename().string());
+        for (const auto& item : std::filesystem::directory_iterator(path_))
+            names.push_back(item.path().filename().string());
         return names;
     }
 
@@ -49,7 +53,8 @@ inline std::string ReadBytes(const std::string& path) {
 // `size` bytes of a pattern that differs from one position to the next.
 inline std::string Pattern(std::size_t size, unsigned seed = 0) {
     std::string bytes(size, '\0');
-    for (std::size_t i = 0; i < size; ++i) bytes[i] = static_cast<char>(i * 7 + seed * 13 + i / 251);
+    for (std::size_t i = 0; i < size; ++i)
+        bytes[i] = static_cast<char>(i * 7 + seed * 13 + i / 251);
     return bytes;
 }
 

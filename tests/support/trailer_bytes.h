@@ -9,7 +9,8 @@
 namespace kg::test {
 
 inline std::string U32(std::uint32_t value) {
-    return {static_cast<char>(value), static_cast<char>(value >> 8), static_cast<char>(value >> 16), static_cast<char>(value >> 24)};
+    return {static_cast<char>(value), static_cast<char>(value >> 8), static_cast<char>(value >> 16),
+            static_cast<char>(value >> 24)};
 }
 
 struct RawEntry {
@@ -21,7 +22,8 @@ struct RawEntry {
 // The directory entries, the count and the magic.
 inline std::string RawTrailer(const std::vector<RawEntry>& entries, std::uint32_t count) {
     std::string out;
-    for (const RawEntry& entry : entries) out += U32(entry.offset) + U32(entry.size) + entry.name + U32(entry.nameLength);
+    for (const RawEntry& entry : entries)
+        out += U32(entry.offset) + U32(entry.size) + entry.name + U32(entry.nameLength);
     return out + U32(count) + "!QARN_SFX!";
 }
 
@@ -61,11 +63,13 @@ inline std::string Signed(std::string file, std::uint32_t table = 64) {
 }
 
 // `image`, the files' data and a sound trailer, as the packing tool lays them out.
-inline std::string PackedImage(const std::string& image, const std::vector<std::pair<std::string, std::string>>& files) {
+inline std::string PackedImage(const std::string& image,
+                               const std::vector<std::pair<std::string, std::string>>& files) {
     std::string out = image;
     std::vector<RawEntry> entries;
     for (const auto& [name, bytes] : files) {
-        entries.push_back({static_cast<std::uint32_t>(out.size()), static_cast<std::uint32_t>(bytes.size()), name, static_cast<std::uint32_t>(name.size())});
+        entries.push_back({static_cast<std::uint32_t>(out.size()), static_cast<std::uint32_t>(bytes.size()), name,
+                           static_cast<std::uint32_t>(name.size())});
         out += bytes;
     }
     return out + RawTrailer(entries, static_cast<std::uint32_t>(entries.size()));

@@ -9,7 +9,8 @@ namespace kg::test {
 template <typename Done>
 bool WaitFor(DWORD ms, Done done) {
     for (DWORD waited = 0; !done(); waited += 20) {
-        if (waited >= ms) return false;
+        if (waited >= ms)
+            return false;
         ::Sleep(20);
     }
     return true;

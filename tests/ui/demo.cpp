@@ -10,7 +10,8 @@
 using namespace kg::ui;
 
 int main(int argc, char** argv) {
-    if (argc != 4) return 2;
+    if (argc != 4)
+        return 2;
     const std::string folder = argv[3], record = folder + "\\opened.txt";
     const auto shot = [&](HWND window, const char* name) { SaveScreenshot(window, folder + "\\" + name + ".bmp"); };
     Program program(argv[1]);

@@ -19,10 +19,15 @@ namespace {
 // What an icon or cursor is, among those the program and the system load.
 std::string Name(HANDLE handle) {
     const HINSTANCE program = GetModuleHandleA(nullptr);
-    const std::pair<HANDLE, const char*> known[] = {{nullptr, "none"}, {LoadIconA(program, MAKEINTRESOURCEA(128)), "icon 128"},
-        {LoadCursorA(program, MAKEINTRESOURCEA(23460)), "hand"}, {LoadCursorA(nullptr, IDC_ARROW), "arrow"},
-        {LoadIconA(nullptr, IDI_ASTERISK), "information"}, {LoadIconA(nullptr, IDI_EXCLAMATION), "exclamation"}, {LoadIconA(nullptr, IDI_HAND), "stop"}};
-    const auto found = std::find_if(std::begin(known), std::end(known), [&](const auto& name) { return name.first == handle; });
+    const std::pair<HANDLE, const char*> known[] = {{nullptr, "none"},
+                                                    {LoadIconA(program, MAKEINTRESOURCEA(128)), "icon 128"},
+                                                    {LoadCursorA(program, MAKEINTRESOURCEA(23460)), "hand"},
+                                                    {LoadCursorA(nullptr, IDC_ARROW), "arrow"},
+                                                    {LoadIconA(nullptr, IDI_ASTERISK), "information"},
+                                                    {LoadIconA(nullptr, IDI_EXCLAMATION), "exclamation"},
+                                                    {LoadIconA(nullptr, IDI_HAND), "stop"}};
+    const auto found =
+        std::find_if(std::begin(known), std::end(known), [&](const auto& name) { return name.first == handle; });
     return found != std::end(known) ? found->second : "another one";
 }
 std::string Name(LRESULT handle) { return Name(reinterpret_cast<HANDLE>(handle)); }
@@ -35,24 +40,28 @@ std::string MenuEnd(HWND window) {
         char text[256] = "";
         GetMenuStringA(menu, i, text, sizeof text, MF_BYPOSITION);
         const bool separator = GetMenuState(menu, i, MF_BYPOSITION) & MF_SEPARATOR;
-        items += (items.empty() ? "" : " | ") + (separator ? "separator" : std::to_string(GetMenuItemID(menu, i)) + " " + text);
+        items += (items.empty() ? "" : " | ") +
+                 (separator ? "separator" : std::to_string(GetMenuItemID(menu, i)) + " " + text);
     }
     return items;
 }
 
 std::string StaticIcon(HWND window) {
     for (HWND child = GetWindow(window, GW_CHILD); child; child = GetWindow(child, GW_HWNDNEXT)) {
-        if ((GetWindowLongA(child, GWL_STYLE) & SS_TYPEMASK) == SS_ICON) return Name(SendMessageA(child, STM_GETICON, 0, 0));
+        if ((GetWindowLongA(child, GWL_STYLE) & SS_TYPEMASK) == SS_ICON)
+            return Name(SendMessageA(child, STM_GETICON, 0, 0));
     }
     return "no icon";
 }
 
 // The text of the control's tool 1 while its tooltip shows; "" otherwise.
 std::string Tooltip(HWND control) {
-    for (HWND tip = FindWindowExA(nullptr, nullptr, TOOLTIPS_CLASSA, nullptr); tip; tip = FindWindowExA(nullptr, tip, TOOLTIPS_CLASSA, nullptr)) {
+    for (HWND tip = FindWindowExA(nullptr, nullptr, TOOLTIPS_CLASSA, nullptr); tip;
+         tip = FindWindowExA(nullptr, tip, TOOLTIPS_CLASSA, nullptr)) {
         char text[1024] = "";
         TOOLINFOA tool = {TTTOOLINFOA_V1_SIZE, 0, control, 1, {}, nullptr, text, 0, nullptr};
-        if (SendMessageA(tip, TTM_GETTOOLINFOA, 0, reinterpret_cast<LPARAM>(&tool))) return IsWindowVisible(tip) ? text : "";
+        if (SendMessageA(tip, TTM_GETTOOLINFOA, 0, reinterpret_cast<LPARAM>(&tool)))
+            return IsWindowVisible(tip) ? text : "";
     }
     return "";
 }
@@ -77,10 +86,13 @@ LRESULT CALLBACK RecordErase(HWND window, UINT message, WPARAM wParam, LPARAM lP
 bool Reroute(void* from, void* to) {
     auto* base = reinterpret_cast<BYTE*>(GetModuleHandleA(nullptr));
     const auto* nt = reinterpret_cast<IMAGE_NT_HEADERS*>(base + reinterpret_cast<IMAGE_DOS_HEADER*>(base)->e_lfanew);
-    for (auto* dll = reinterpret_cast<IMAGE_IMPORT_DESCRIPTOR*>(base + nt->OptionalHeader.DataDirectory[IMAGE_DIRECTORY_ENTRY_IMPORT].VirtualAddress); dll->Name; ++dll) {
+    for (auto* dll = reinterpret_cast<IMAGE_IMPORT_DESCRIPTOR*>(
+             base + nt->OptionalHeader.DataDirectory[IMAGE_DIRECTORY_ENTRY_IMPORT].VirtualAddress);
+         dll->Name; ++dll) {
         for (auto* slot = reinterpret_cast<void**>(base + dll->FirstThunk); *slot; ++slot) {
             DWORD protection = 0;
-            if (*slot == from && VirtualProtect(slot, sizeof *slot, PAGE_READWRITE, &protection)) return *slot = to, VirtualProtect(slot, sizeof *slot, protection, &protection);
+            if (*slot == from && VirtualProtect(slot, sizeof *slot, PAGE_READWRITE, &protection))
+                return *slot = to, VirtualProtect(slot, sizeof *slot, protection, &protection);
         }
     }
     return false;
@@ -89,8 +101,10 @@ bool Reroute(void* from, void* to) {
 std::string Paint(HWND window) {
     drawn.clear();
     erased = 0;
-    if (!Reroute(reinterpret_cast<void*>(DrawIcon), reinterpret_cast<void*>(RecordDrawIcon))) return "the program does not import DrawIcon";
-    windowProc = reinterpret_cast<WNDPROC>(SetWindowLongPtrA(window, GWLP_WNDPROC, reinterpret_cast<LONG_PTR>(RecordErase)));
+    if (!Reroute(reinterpret_cast<void*>(DrawIcon), reinterpret_cast<void*>(RecordDrawIcon)))
+        return "the program does not import DrawIcon";
+    windowProc =
+        reinterpret_cast<WNDPROC>(SetWindowLongPtrA(window, GWLP_WNDPROC, reinterpret_cast<LONG_PTR>(RecordErase)));
     SendMessageA(window, WM_PAINT, 0, 0);
     SetWindowLongPtrA(window, GWLP_WNDPROC, reinterpret_cast<LONG_PTR>(windowProc));
     Reroute(reinterpret_cast<void*>(RecordDrawIcon), reinterpret_cast<void*>(DrawIcon));
@@ -101,7 +115,10 @@ std::string Answer(Call call, HWND window) {
     switch (call) {
     case PING: return HIWORD(GetQueueStatus(QS_INPUT)) ? "input waiting" : "";
     case MENU_END: return MenuEnd(window);
-    case ICONS: return "big " + Name(SendMessageA(window, WM_GETICON, ICON_BIG, 0)) + ", small " + Name(SendMessageA(window, WM_GETICON, ICON_SMALL, 0)) + ", drag " + Name(SendMessageA(window, WM_QUERYDRAGICON, 0, 0));
+    case ICONS:
+        return "big " + Name(SendMessageA(window, WM_GETICON, ICON_BIG, 0)) + ", small " +
+               Name(SendMessageA(window, WM_GETICON, ICON_SMALL, 0)) + ", drag " +
+               Name(SendMessageA(window, WM_QUERYDRAGICON, 0, 0));
     case STATIC_ICON: return StaticIcon(window);
     case PAINT: return Paint(window);
     case CURSOR: return Name(GetCursor());

@@ -30,27 +30,35 @@ public:
         startup.cb = sizeof startup;
         PROCESS_INFORMATION started = {};
         std::string commandLine = "\"" + path + "\"";
-        ::CreateProcessA(path.c_str(), &commandLine[0], nullptr, nullptr, FALSE, 0, nullptr, nullptr, &startup, &started);
+        ::CreateProcessA(path.c_str(), &commandLine[0], nullptr, nullptr, FALSE, 0, nullptr, nullptr, &startup,
+                         &started);
         process_.Reset(started.hProcess);
         const FileHandle thread(started.hThread);
     }
     ~Program() {
-        if (hook_ != nullptr) ::UnhookWindowsHookEx(hook_);
-        if (ExitCode(0) == STILL_ACTIVE && ::TerminateProcess(process_.Get(), 1)) ExitCode(10000);
+        if (hook_ != nullptr)
+            ::UnhookWindowsHookEx(hook_);
+        if (ExitCode(0) == STILL_ACTIVE && ::TerminateProcess(process_.Get(), 1))
+            ExitCode(10000);
     }
 
     // Its exit code once it has ended, waiting up to `ms` ms; STILL_ACTIVE while it runs.
     DWORD ExitCode(DWORD ms) const {
         DWORD code = STILL_ACTIVE;
-        return ::WaitForSingleObject(process_.Get(), ms) == WAIT_OBJECT_0 && ::GetExitCodeProcess(process_.Get(), &code) ? code : STILL_ACTIVE;
+        return ::WaitForSingleObject(process_.Get(), ms) == WAIT_OBJECT_0 && ::GetExitCodeProcess(process_.Get(), &code)
+                   ? code
+                   : STILL_ACTIVE;
     }
 
     // The visible window captioned `title` (the program runs alone on this
     // machine), waited for up to `ms` ms; the hook goes on its thread.
     HWND Window(const std::string& title, DWORD ms = 5000) {
         HWND found = nullptr;
-        if (!WaitFor(ms, [&] { return ::IsWindowVisible(found = ::FindWindowA(nullptr, title.c_str())); })) return nullptr;
-        if (hook_ == nullptr) hook_ = ::SetWindowsHookExA(WH_GETMESSAGE, HookProc, ::GetModuleHandleA("kgui_hook.dll"), ::GetWindowThreadProcessId(found, nullptr));
+        if (!WaitFor(ms, [&] { return ::IsWindowVisible(found = ::FindWindowA(nullptr, title.c_str())); }))
+            return nullptr;
+        if (hook_ == nullptr)
+            hook_ = ::SetWindowsHookExA(WH_GETMESSAGE, HookProc, ::GetModuleHandleA("kgui_hook.dll"),
+                                        ::GetWindowThreadProcessId(found, nullptr));
         return found;
     }
 
@@ -63,8 +71,10 @@ private:
 inline std::string Ask(HWND window, Call call) {
     static const UINT message = ::RegisterWindowMessageA(HOOK_CALL);
     const LONG before = answers;
-    if (!::PostMessageA(window, message, call, 0)) return "";
-    if (!WaitFor(10000, [&] { return answers != before || !::IsWindow(window); })) return "(the hook did not answer)";
+    if (!::PostMessageA(window, message, call, 0))
+        return "";
+    if (!WaitFor(10000, [&] { return answers != before || !::IsWindow(window); }))
+        return "(the hook did not answer)";
     return answers != before ? answer : "";
 }
 
@@ -76,14 +86,17 @@ inline std::string Text(HWND window) {
     return shown;
 }
 
-// The window's enabled buttons in tab order, " " between; with `all`, the texts of all its controls but icons, " | " between.
+// The window's enabled buttons in tab order, " " between; with `all`, the texts of all its controls but icons, " | "
+// between.
 inline std::string Controls(HWND window, bool all = false) {
     std::string seen;
     for (HWND child = ::GetWindow(window, GW_CHILD); child; child = ::GetWindow(child, GW_HWNDNEXT)) {
         char name[64] = "";
         ::GetClassNameA(child, name, sizeof name);
-        const bool button = lstrcmpiA(name, "Button") == 0, icon = !button && (::GetWindowLongA(child, GWL_STYLE) & SS_TYPEMASK) == SS_ICON;
-        if (all ? !icon : button && ::IsWindowEnabled(child)) seen += (seen.empty() ? "" : all ? " | " : " ") + Text(child);
+        const bool button = lstrcmpiA(name, "Button") == 0,
+                   icon = !button && (::GetWindowLongA(child, GWL_STYLE) & SS_TYPEMASK) == SS_ICON;
+        if (all ? !icon : button && ::IsWindowEnabled(child))
+            seen += (seen.empty() ? "" : all ? " | " : " ") + Text(child);
     }
     return seen;
 }
@@ -91,12 +104,14 @@ inline std::string Controls(HWND window, bool all = false) {
 // The button captioned `text` pressed, only when it is enabled: Wine clicks disabled buttons too.
 inline void Press(HWND window, const std::string& text) {
     for (HWND button = ::GetWindow(window, GW_CHILD); button; button = ::GetWindow(button, GW_HWNDNEXT)) {
-        if (Text(button) == text && ::IsWindowEnabled(button) && ::PostMessageA(button, BM_CLICK, 0, 0)) Ask(::GetAncestor(window, GA_ROOTOWNER), PING);
+        if (Text(button) == text && ::IsWindowEnabled(button) && ::PostMessageA(button, BM_CLICK, 0, 0))
+            Ask(::GetAncestor(window, GA_ROOTOWNER), PING);
     }
 }
 
 inline void SysCommand(HWND window, UINT command) {
-    if (::PostMessageA(window, WM_SYSCOMMAND, command, 0)) Ask(window, PING);
+    if (::PostMessageA(window, WM_SYSCOMMAND, command, 0))
+        Ask(window, PING);
 }
 
 // Input events sent to the window, brought to the front; returns once its
@@ -111,7 +126,8 @@ inline void Send(HWND window, std::vector<INPUT> events) {
 
 // One key and its modifiers typed: "Enter", "Escape", "Tab", "F4", a letter, after "Shift+" or "Alt+".
 inline void Type(HWND window, const std::string& keys) {
-    static const std::map<std::string, WORD> named = {{"Shift", VK_SHIFT}, {"Alt", VK_MENU}, {"Enter", VK_RETURN}, {"Escape", VK_ESCAPE}, {"Tab", VK_TAB}, {"F4", VK_F4}};
+    static const std::map<std::string, WORD> named = {{"Shift", VK_SHIFT},   {"Alt", VK_MENU}, {"Enter", VK_RETURN},
+                                                      {"Escape", VK_ESCAPE}, {"Tab", VK_TAB},  {"F4", VK_F4}};
     std::vector<INPUT> events;
     for (std::size_t from = 0, plus = 0; plus != std::string::npos; from = plus + 1) {
         const std::string key = keys.substr(from, (plus = keys.find('+', from)) - from);
@@ -127,11 +143,17 @@ inline void Type(HWND window, const std::string& keys) {
 inline void Mouse(HWND window, POINT at, bool click) {
     const auto event = [&](DWORD flags, LONG x) {
         INPUT input = {INPUT_MOUSE, {}};
-        input.mi = {MulDiv(x, 65535, ::GetSystemMetrics(SM_CXSCREEN) - 1), MulDiv(at.y, 65535, ::GetSystemMetrics(SM_CYSCREEN) - 1), 0, flags | MOUSEEVENTF_ABSOLUTE, 0, 0};
+        input.mi = {MulDiv(x, 65535, ::GetSystemMetrics(SM_CXSCREEN) - 1),
+                    MulDiv(at.y, 65535, ::GetSystemMetrics(SM_CYSCREEN) - 1),
+                    0,
+                    flags | MOUSEEVENTF_ABSOLUTE,
+                    0,
+                    0};
         return input;
     };
     Send(window, {event(MOUSEEVENTF_MOVE, at.x - 1), event(MOUSEEVENTF_MOVE, at.x)});
-    if (click) Send(window, {event(MOUSEEVENTF_LEFTDOWN, at.x), event(MOUSEEVENTF_LEFTUP, at.x)});
+    if (click)
+        Send(window, {event(MOUSEEVENTF_LEFTDOWN, at.x), event(MOUSEEVENTF_LEFTUP, at.x)});
 }
 
 // The mouse on control `id`'s centre (and a click there); the cursor the program shows then.
@@ -145,8 +167,10 @@ inline std::string Hover(HWND window, int id, bool click = false) {
 inline void ClickCloseBox(HWND window) {
     RECT rect = {};
     ::GetWindowRect(window, &rect);
-    for (POINT at = {rect.right - 1, rect.top}; at.y < rect.top + 40; at.x = at.x > rect.right - 80 ? at.x - 1 : (++at.y, rect.right - 1)) {
-        if (::SendMessageA(window, WM_NCHITTEST, 0, MAKELPARAM(at.x, at.y)) == HTCLOSE) return Mouse(window, at, true);
+    for (POINT at = {rect.right - 1, rect.top};
+         at.y<rect.top + 40; at.x = at.x> rect.right - 80 ? at.x - 1 : (++at.y, rect.right - 1)) {
+        if (::SendMessageA(window, WM_NCHITTEST, 0, MAKELPARAM(at.x, at.y)) == HTCLOSE)
+            return Mouse(window, at, true);
     }
 }
 
@@ -160,8 +184,10 @@ inline std::string Tooltip(HWND window, int id) {
 
 // What a person does: "close box", "press " and a button's caption, or keys typed (Type).
 inline void Do(HWND window, const std::string& action) {
-    if (action == "close box") return ClickCloseBox(window);
-    if (action.rfind("press ", 0) == 0) return Press(window, action.substr(6));
+    if (action == "close box")
+        return ClickCloseBox(window);
+    if (action.rfind("press ", 0) == 0)
+        return Press(window, action.substr(6));
     Type(window, action);
 }
 
@@ -180,8 +206,10 @@ inline std::vector<DWORD> ScreenPixels(HWND window, BITMAPINFOHEADER& header) {
         const SelectGuard selected(memory, bitmap.m_hObject);
         ::BitBlt(memory, 0, 0, header.biWidth, header.biHeight, screen, rect.left, rect.top, SRCCOPY);
     }
-    ::GetDIBits(memory, static_cast<HBITMAP>(bitmap.m_hObject), 0, header.biHeight, pixels.data(), reinterpret_cast<BITMAPINFO*>(&header), DIB_RGB_COLORS);
-    for (DWORD& pixel : pixels) pixel |= 0xFF000000;
+    ::GetDIBits(memory, static_cast<HBITMAP>(bitmap.m_hObject), 0, header.biHeight, pixels.data(),
+                reinterpret_cast<BITMAPINFO*>(&header), DIB_RGB_COLORS);
+    for (DWORD& pixel : pixels)
+        pixel |= 0xFF000000;
     return pixels;
 }
 
@@ -195,7 +223,9 @@ inline std::string LinkColour(HWND window, int id) {
         purple = std::count(pixels.begin(), pixels.end(), 0xFF800080);
         return (blue > 0) != (purple > 0);
     });
-    return blue && !purple ? "blue" : purple && !blue ? "purple" : std::to_string(blue) + " blue and " + std::to_string(purple) + " purple pixels";
+    return blue && !purple   ? "blue"
+           : purple && !blue ? "purple"
+                             : std::to_string(blue) + " blue and " + std::to_string(purple) + " purple pixels";
 }
 
 // The window as Wine drew it, as a BMP file.
@@ -204,8 +234,11 @@ inline void SaveScreenshot(HWND window, const std::string& path) {
     ::Sleep(300);  // what was painted reaches the screen a moment later: a picture only, no check
     BITMAPINFOHEADER header;
     const std::vector<DWORD> pixels = ScreenPixels(window, header);
-    const BITMAPFILEHEADER file = {0x4D42, static_cast<DWORD>(sizeof file + sizeof header + pixels.size() * 4), 0, 0, sizeof file + sizeof header};
-    std::ofstream(path, std::ios::binary).write(reinterpret_cast<const char*>(&file), sizeof file).write(reinterpret_cast<const char*>(&header), sizeof header)
+    const BITMAPFILEHEADER file = {0x4D42, static_cast<DWORD>(sizeof file + sizeof header + pixels.size() * 4), 0, 0,
+                                   sizeof file + sizeof header};
+    std::ofstream(path, std::ios::binary)
+        .write(reinterpret_cast<const char*>(&file), sizeof file)
+        .write(reinterpret_cast<const char*>(&header), sizeof header)
         .write(reinterpret_cast<const char*>(pixels.data()), pixels.size() * 4);
 }
 
@@ -214,7 +247,9 @@ inline void SaveScreenshot(HWND window, const std::string& path) {
 inline void SetHttpHandler(const std::string& recorder, const std::string& record) {
     ::SHDeleteKeyA(HKEY_CLASSES_ROOT, "http");  // Wine's own handler, which answers by DDE first
     const std::string command = "\"" + recorder + "\" \"" + record + "\" \"%1\"";
-    if (!recorder.empty()) ::SHSetValueA(HKEY_CLASSES_ROOT, "http\\shell\\open\\command", nullptr, REG_SZ, command.c_str(), static_cast<DWORD>(command.size() + 1));
+    if (!recorder.empty())
+        ::SHSetValueA(HKEY_CLASSES_ROOT, "http\\shell\\open\\command", nullptr, REG_SZ, command.c_str(),
+                      static_cast<DWORD>(command.size() + 1));
 }
 
 // The addresses recorded, one a line, once there are `count` (the shell returns before its handler runs).

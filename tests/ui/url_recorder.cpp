@@ -4,7 +4,8 @@
 
 int main(int argc, char** argv) {
     std::FILE* record = argc == 3 ? std::fopen(argv[1], "ab") : nullptr;
-    if (record == nullptr) return 2;
+    if (record == nullptr)
+        return 2;
     const bool written = std::fprintf(record, "%s\n", argv[2]) > 0;
     return std::fclose(record) == 0 && written ? 0 : 1;
 }

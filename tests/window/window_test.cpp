@@ -29,9 +29,15 @@ constexpr RECT CONTROL_RECT = {0, 0, 80, 20};
 std::string calls;  // what the test's windows were asked, in order
 
 // A visible top-level popup window centred at 400,250, destroyed with the object.
-struct TopWindow : CWnd { TopWindow() { CreateEx(0, "STATIC", "top", WS_POPUP | WS_VISIBLE, 300, 200, 200, 100, nullptr, nullptr); } };
+struct TopWindow : CWnd {
+    TopWindow() { CreateEx(0, "STATIC", "top", WS_POPUP | WS_VISIBLE, 300, 200, 200, 100, nullptr, nullptr); }
+};
 
-std::string Text(const CWnd& window) { std::string text; window.GetWindowText(text); return text; }
+std::string Text(const CWnd& window) {
+    std::string text;
+    window.GetWindowText(text);
+    return text;
+}
 
 // A static that logs what reaches it: its subclassing and WM_SETTEXT (where `fail` runs); as a control, the
 // reflected colour request (told the CTLCOLOR_* kind, answered with `answer`) and click; as a parent, the colour
@@ -41,11 +47,24 @@ public:
     LONG_PTR procAtPreSubclass = 0;
     std::function<void()> fail = [] {};
     HBRUSH answer = nullptr;
-    void PreSubclassWindow() override { calls += FromHandlePermanent(m_hWnd) == this ? "attached" : "detached"; procAtPreSubclass = ::GetWindowLongPtrA(m_hWnd, GWLP_WNDPROC); }
-    LRESULT OnSetText(WPARAM, LPARAM text) { calls += std::string(", text ") + reinterpret_cast<const char*>(text); fail(); return Default(); }
-    HBRUSH CtlColor(CDC*, UINT kind) { calls += "control " + std::to_string(kind) + " "; return answer; }
+    void PreSubclassWindow() override {
+        calls += FromHandlePermanent(m_hWnd) == this ? "attached" : "detached";
+        procAtPreSubclass = ::GetWindowLongPtrA(m_hWnd, GWLP_WNDPROC);
+    }
+    LRESULT OnSetText(WPARAM, LPARAM text) {
+        calls += std::string(", text ") + reinterpret_cast<const char*>(text);
+        fail();
+        return Default();
+    }
+    HBRUSH CtlColor(CDC*, UINT kind) {
+        calls += "control " + std::to_string(kind) + " ";
+        return answer;
+    }
     void OnClicked() { calls += "control "; }
-    LRESULT OnChildColour(WPARAM, LPARAM) { calls += "parent "; return reinterpret_cast<LRESULT>(::GetStockObject(GRAY_BRUSH)); }
+    LRESULT OnChildColour(WPARAM, LPARAM) {
+        calls += "parent ";
+        return reinterpret_cast<LRESULT>(::GetStockObject(GRAY_BRUSH));
+    }
     void OnChildClicked() { calls += "parent "; }
     DECLARE_MESSAGE_MAP()
 };
@@ -99,11 +118,20 @@ TEST(HandleMap, TemporaryAttachedSubclassedAndDestroyedObjects) {
 
 TEST(Reflection, TheControlAnswersFirstAndTheParentWhenItDoesNot) {
     enum Child { REFLECTING, PLAIN, FOREIGN };
-    const HBRUSH white = static_cast<HBRUSH>(::GetStockObject(WHITE_BRUSH)), gray = static_cast<HBRUSH>(::GetStockObject(GRAY_BRUSH));
+    const HBRUSH white = static_cast<HBRUSH>(::GetStockObject(WHITE_BRUSH)),
+                 gray = static_cast<HBRUSH>(::GetStockObject(GRAY_BRUSH));
     const std::string STATIC = std::to_string(CTLCOLOR_STATIC), BUTTON = std::to_string(CTLCOLOR_BTN);
     // answer: the reflecting control's brush; code: WM_COMMAND's notification; then who was asked, in order, and
     // what the parent's sender got
-    const struct { const char* what; Child child; HBRUSH answer; UINT message; WORD code; std::string calls; HBRUSH result; } rows[] = {
+    const struct {
+        const char* what;
+        Child child;
+        HBRUSH answer;
+        UINT message;
+        WORD code;
+        std::string calls;
+        HBRUSH result;
+    } rows[] = {
         {"control answers colour", REFLECTING, white, WM_CTLCOLORSTATIC, 0, "control " + STATIC + " ", white},
         {"control leaves colour", REFLECTING, nullptr, WM_CTLCOLORSTATIC, 0, "control " + STATIC + " parent ", gray},
         {"button colour", REFLECTING, white, WM_CTLCOLORBTN, 0, "control " + BUTTON + " ", white},
@@ -123,7 +151,8 @@ TEST(Reflection, TheControlAnswersFirstAndTheParentWhenItDoesNot) {
         const HWND child = row.child == FOREIGN ? control.Detach() : control.m_hWnd;
         CClientDC dc(CWnd::FromHandle(child));
         calls.clear();
-        const LRESULT result = parent.SendMessage(row.message, row.message == WM_COMMAND ? MAKEWPARAM(10, row.code) : WPARAM(dc.m_hDC), LPARAM(child));
+        const LRESULT result = parent.SendMessage(
+            row.message, row.message == WM_COMMAND ? MAKEWPARAM(10, row.code) : WPARAM(dc.m_hDC), LPARAM(child));
         EXPECT_EQ(row.calls, calls) << row.what;
         EXPECT_EQ(reinterpret_cast<LRESULT>(row.result), result) << row.what;
     }
@@ -131,11 +160,16 @@ TEST(Reflection, TheControlAnswersFirstAndTheParentWhenItDoesNot) {
 
 TEST(WindowProcedure, AnExceptionIsToldAndTheMessageGetsItsDefault) {
     const CFileException fileError(CFileException::fileNotFound, ERROR_FILE_NOT_FOUND, "x.sys");
-    const struct { const char* what; std::function<void()> fail; std::string told; } rows[] = {
+    const struct {
+        const char* what;
+        std::function<void()> fail;
+        std::string told;
+    } rows[] = {
         {"resource", [] { AfxThrowResourceException(); }, "A required resource was unavailable."},
         {"memory", [] { throw std::bad_alloc(); }, "Out of memory."},
         {"file", [&] { throw fileError; }, "x.sys: " + fileError.GetErrorMessage()},
-        {"other", [] { throw std::runtime_error("x"); }, "An internal error occurred; the last action was not completed."},
+        {"other", [] { throw std::runtime_error("x"); },
+         "An internal error occurred; the last action was not completed."},
     };
     for (const auto& row : rows) {
         const test::MessageBoxRecorder boxes;
@@ -154,8 +188,10 @@ std::vector<UINT> recordSizes;
 std::vector<std::size_t> textLengths;  // of the texts handed to the control
 LRESULT WINAPI RecordTool(HWND hwnd, UINT message, WPARAM wParam, LPARAM lParam) {
     const auto* record = reinterpret_cast<const TOOLINFOA*>(lParam);
-    if (message >= WM_USER && message != TTM_ACTIVATE && message != TTM_RELAYEVENT) recordSizes.push_back(record->cbSize);
-    if (message == TTM_ADDTOOLA || message == TTM_UPDATETIPTEXTA) textLengths.push_back(std::strlen(record->lpszText));
+    if (message >= WM_USER && message != TTM_ACTIVATE && message != TTM_RELAYEVENT)
+        recordSizes.push_back(record->cbSize);
+    if (message == TTM_ADDTOOLA || message == TTM_UPDATETIPTEXTA)
+        textLengths.push_back(std::strlen(record->lpszText));
     return test::Real(&SystemApi::SendMessageA)(hwnd, message, wParam, lParam);
 }
 
@@ -181,11 +217,17 @@ TEST(ToolTip, ToolRecordsHaveTheFirstVersionsSizeAndTextsAreCutToFit) {
     tooltip.SetToolInfo(info);
     tooltip.DelTool(&top, 1);
     EXPECT_EQ(std::vector<UINT>(6, TTTOOLINFOA_V1_SIZE), recordSizes) << "a record NT 4 refuses";
-    EXPECT_EQ((std::vector<std::size_t>{1023, 1023, 5}), textLengths) << "a text handed on longer than the record holds";
+    EXPECT_EQ((std::vector<std::size_t>{1023, 1023, 5}), textLengths)
+        << "a text handed on longer than the record holds";
 }
 
 // A key offered to `who` before dispatch goes into `log`; `keep`: whether `who` keeps it.
-BOOL Offer(const MSG* msg, std::string& log, const char* who, BOOL keep) { if (msg->message != WM_KEYDOWN) return FALSE; log += who; return keep; }
+BOOL Offer(const MSG* msg, std::string& log, const char* who, BOOL keep) {
+    if (msg->message != WM_KEYDOWN)
+        return FALSE;
+    log += who;
+    return keep;
+}
 
 struct Label : CStatic {
     std::string* log = nullptr;
@@ -196,17 +238,28 @@ struct Label : CStatic {
 // The test template's dialog: `onInit` runs as it opens (before the data exchange binds the label), `onDestroy`
 // as it goes; WM_APP ends it with wParam.
 struct TestDialog : CDialog {
-    explicit TestDialog(UINT templateId = IDD_TEST, CWnd* parent = nullptr) : CDialog(templateId, parent) { label.log = &log; }
+    explicit TestDialog(UINT templateId = IDD_TEST, CWnd* parent = nullptr) : CDialog(templateId, parent) {
+        label.log = &log;
+    }
     std::function<void(TestDialog&)> onInit = [](TestDialog&) {}, onDestroy = [](TestDialog&) {};
     Label label;
     std::string log;
     BOOL eatKeys = FALSE;
 
     void DoDataExchange(CDataExchange* dx) override { DDX_Control(dx, IDC_LABEL, label); }
-    BOOL OnInitDialog() override { onInit(*this); return CDialog::OnInitDialog(); }
+    BOOL OnInitDialog() override {
+        onInit(*this);
+        return CDialog::OnInitDialog();
+    }
     BOOL PreTranslateMessage(MSG* msg) override { return Offer(msg, log, "dialog ", eatKeys); }
-    void OnDestroy() { onDestroy(*this); CDialog::OnDestroy(); }
-    LRESULT OnEnd(WPARAM result, LPARAM) { EndDialog(static_cast<int>(result)); return 0; }
+    void OnDestroy() {
+        onDestroy(*this);
+        CDialog::OnDestroy();
+    }
+    LRESULT OnEnd(WPARAM result, LPARAM) {
+        EndDialog(static_cast<int>(result));
+        return 0;
+    }
     DECLARE_MESSAGE_MAP()
 };
 
@@ -228,16 +281,48 @@ TEST(ModalLoop, WhatEndsTheRunAndWhoIsOfferedAKeyFirst) {
     using Run = std::function<void(TestDialog&)>;
     constexpr int LATER = 42;
     // Escape on the label, then WM_APP ending the run with LATER unless the Escape cancelled it.
-    const Run escape = [](TestDialog& d) { ::PostMessageA(::GetDlgItem(d, IDC_LABEL), WM_KEYDOWN, VK_ESCAPE, 0); d.PostMessage(WM_APP, LATER); };
+    const Run escape = [](TestDialog& d) {
+        ::PostMessageA(::GetDlgItem(d, IDC_LABEL), WM_KEYDOWN, VK_ESCAPE, 0);
+        d.PostMessage(WM_APP, LATER);
+    };
     // run: what happens as the dialog opens; then what DoModal returns, to whom the key was offered, the box told
-    const struct { const char* what; UINT templateId; Run run; INT_PTR result; const char *offered, *told; } rows[] = {
+    const struct {
+        const char* what;
+        UINT templateId;
+        Run run;
+        INT_PTR result;
+        const char *offered, *told;
+    } rows[] = {
         {"Escape, kept by nobody", IDD_TEST, escape, IDCANCEL, "label dialog ", ""},
-        {"Escape, kept by the control", IDD_TEST, [&](TestDialog& d) { d.label.eatKeys = TRUE; escape(d); }, LATER, "label ", ""},
-        {"Escape, kept by the dialog", IDD_TEST, [&](TestDialog& d) { d.eatKeys = TRUE; escape(d); }, LATER, "label dialog ", ""},
+        {"Escape, kept by the control", IDD_TEST,
+         [&](TestDialog& d) {
+             d.label.eatKeys = TRUE;
+             escape(d);
+         },
+         LATER, "label ", ""},
+        {"Escape, kept by the dialog", IDD_TEST,
+         [&](TestDialog& d) {
+             d.eatKeys = TRUE;
+             escape(d);
+         },
+         LATER, "label dialog ", ""},
         {"ended at once", IDD_TEST, [](TestDialog& d) { d.EndDialog(7); }, 7, "", ""},
-        {"ended from another thread", IDD_TEST, [](TestDialog& d) { ::CloseHandle(::CreateThread(nullptr, 0, EndFromElsewhere, d.m_hWnd, 0, nullptr)); }, 5, "", ""},
-        {"exchanged again", IDD_TEST, [](TestDialog& d) { d.EndDialog(IDOK); d.UpdateData(FALSE); d.UpdateData(TRUE); }, IDOK, "", ""},
-        {"no such control", IDD_TEST, [](TestDialog& d) { ::DestroyWindow(::GetDlgItem(d, IDC_LABEL)); d.PostMessage(WM_APP, LATER); }, LATER, "", "A required resource was unavailable."},
+        {"ended from another thread", IDD_TEST,
+         [](TestDialog& d) { ::CloseHandle(::CreateThread(nullptr, 0, EndFromElsewhere, d.m_hWnd, 0, nullptr)); }, 5,
+         "", ""},
+        {"exchanged again", IDD_TEST,
+         [](TestDialog& d) {
+             d.EndDialog(IDOK);
+             d.UpdateData(FALSE);
+             d.UpdateData(TRUE);
+         },
+         IDOK, "", ""},
+        {"no such control", IDD_TEST,
+         [](TestDialog& d) {
+             ::DestroyWindow(::GetDlgItem(d, IDC_LABEL));
+             d.PostMessage(WM_APP, LATER);
+         },
+         LATER, "", "A required resource was unavailable."},
         {"no such template", 999, nullptr, -1, "", "The window could not be opened."},
         {"quit (last: it stays posted)", IDD_TEST, [](TestDialog&) { ::PostQuitMessage(3); }, -1, "", ""},
     };
@@ -256,16 +341,27 @@ TEST(ModalLoop, WhatEndsTheRunAndWhoIsOfferedAKeyFirst) {
 
 // Where the dialog is: centred over the owner, centred on the work area, or at its top left corner.
 std::string Where(const RECT& r) {
-    RECT work{}; ::SystemParametersInfoA(SPI_GETWORKAREA, 0, &work, 0);
-    auto centredOn = [&](int x, int y) { return std::abs((r.left + r.right) / 2 - x) <= 1 && std::abs((r.top + r.bottom) / 2 - y) <= 1; };
-    return centredOn(400, 250) ? "over the owner" : centredOn((work.left + work.right) / 2, (work.top + work.bottom) / 2) ? "on the work area" : "at " + std::to_string(r.left) + "," + std::to_string(r.top);
+    RECT work{};
+    ::SystemParametersInfoA(SPI_GETWORKAREA, 0, &work, 0);
+    auto centredOn = [&](int x, int y) {
+        return std::abs((r.left + r.right) / 2 - x) <= 1 && std::abs((r.top + r.bottom) / 2 - y) <= 1;
+    };
+    return centredOn(400, 250) ? "over the owner"
+           : centredOn((work.left + work.right) / 2, (work.top + work.bottom) / 2)
+               ? "on the work area"
+               : "at " + std::to_string(r.left) + "," + std::to_string(r.top);
 }
 
 TEST(ModalLoop, TheOwnerIsDisabledForTheRunAndTheDialogOpensCentredOverIt) {
     enum Owner { MAIN_WINDOW, PARENT, CHILD, DIALOG_IS_MAIN, DISABLED, MINIMISED };
     // placed: OnInitDialog moves the dialog to 5,6; seen: whether the top window owns the dialog, its state during the
     // run and as the dialog goes, then whether it is active again (not some other program); where: the dialog's place
-    const struct { const char* what; Owner owner; bool placed; const char *seen, *where; } rows[] = {
+    const struct {
+        const char* what;
+        Owner owner;
+        bool placed;
+        const char *seen, *where;
+    } rows[] = {
         {"no parent: the main window", MAIN_WINDOW, false, "owned disabled enabled, active", "over the owner"},
         {"a child given: its top-level window", CHILD, false, "owned disabled enabled, active", "over the owner"},
         {"the dialog is the main window", DIALOG_IS_MAIN, false, "unowned enabled enabled, active", "on the work area"},
@@ -285,12 +381,17 @@ TEST(ModalLoop, TheOwnerIsDisabledForTheRunAndTheDialogOpensCentredOverIt) {
         top.ShowWindow(row.owner == MINIMISED ? SW_MINIMIZE : SW_SHOWNA);
         std::string seen;
         dialog.onInit = [&](TestDialog& d) {
-            seen += std::string(::GetWindow(d, GW_OWNER) == top.m_hWnd ? "owned " : "unowned ") + (top.IsWindowEnabled() ? "enabled " : "disabled ");
-            if (row.placed) d.SetWindowPos(nullptr, 5, 6, 0, 0, SWP_NOSIZE | SWP_NOZORDER);
+            seen += std::string(::GetWindow(d, GW_OWNER) == top.m_hWnd ? "owned " : "unowned ") +
+                    (top.IsWindowEnabled() ? "enabled " : "disabled ");
+            if (row.placed)
+                d.SetWindowPos(nullptr, 5, 6, 0, 0, SWP_NOSIZE | SWP_NOZORDER);
             d.PostMessage(WM_COMMAND, IDCANCEL);
         };
         RECT placed{};
-        dialog.onDestroy = [&](TestDialog& d) { seen += top.IsWindowEnabled() ? "enabled" : "disabled"; d.GetWindowRect(&placed); };
+        dialog.onDestroy = [&](TestDialog& d) {
+            seen += top.IsWindowEnabled() ? "enabled" : "disabled";
+            d.GetWindowRect(&placed);
+        };
         EXPECT_EQ(IDCANCEL, dialog.DoModal()) << row.what;
         seen += ::GetActiveWindow() == top.m_hWnd ? ", active" : "";
         EXPECT_EQ(row.seen, seen) << row.what;

@@ -123,8 +123,9 @@ int Pack(const std::string& installer, const std::vector<std::string>& files, co
     }
     // The signature covers the whole file: anything appended breaks it.
     if (Layout(installer).IsSigned()) {
-        return Fail(installer + ": is signed, and packing would break its signature; pack the unsigned program, "
-                                "then sign the packed installer");
+        return Fail(installer +
+                    ": is signed, and packing would break its signature; pack the unsigned program, "
+                    "then sign the packed installer");
     }
     if (state != kg::PAYLOAD_NO_MAGIC) {
         return Fail(installer + ": already carries a payload");
@@ -203,7 +204,8 @@ int List(const std::string& path) {
                 static_cast<unsigned long>(trailer));
     const kg::ImageLayout image = Layout(path);
     if (image.IsSigned()) {
-        std::printf(", signed: certificate table of %lu bytes at %lu", static_cast<unsigned long>(image.certificateSize),
+        std::printf(", signed: certificate table of %lu bytes at %lu",
+                    static_cast<unsigned long>(image.certificateSize),
                     static_cast<unsigned long>(image.certificateOffset));
     }
     std::printf("\n");

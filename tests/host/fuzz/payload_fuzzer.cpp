@@ -38,8 +38,10 @@ extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* data, std::size_t size
         }
     }
     Check(result == kg::PAYLOAD_OK || archive.GetCount() == 0, "a failed read left entries in the table");
-    for (const auto& item : fs::directory_iterator(sandbox)) Check(item.path() == program || item.path() == out, "written outside: " + item.path().string());
-    for (const auto& item : fs::directory_iterator(out)) Check(item.is_regular_file() && item.file_size() <= size, "unexpected output: " + item.path().string());
+    for (const auto& item : fs::directory_iterator(sandbox))
+        Check(item.path() == program || item.path() == out, "written outside: " + item.path().string());
+    for (const auto& item : fs::directory_iterator(out))
+        Check(item.is_regular_file() && item.file_size() <= size, "unexpected output: " + item.path().string());
     fs::remove_all(out);
     return 0;
 }
