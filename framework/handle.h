@@ -56,12 +56,6 @@ struct FileHandleTraits {
     static bool Close(Handle h) noexcept { return sys.CloseHandle(h) != FALSE; }
 };
 
-struct FindHandleTraits {
-    using Handle = HANDLE;
-    static Handle Invalid() noexcept { return INVALID_HANDLE_VALUE; }
-    static bool Close(Handle h) noexcept { return sys.FindClose(h) != FALSE; }
-};
-
 struct ServiceHandleTraits {
     using Handle = SC_HANDLE;
     static Handle Invalid() noexcept { return nullptr; }
@@ -81,7 +75,6 @@ struct LocalMemoryTraits {
 };
 
 using FileHandle = UniqueHandle<FileHandleTraits>;
-using FindHandle = UniqueHandle<FindHandleTraits>;
 using ServiceHandle = UniqueHandle<ServiceHandleTraits>;
 using RegistryKey = UniqueHandle<RegistryKeyTraits>;
 using LocalMemory = UniqueHandle<LocalMemoryTraits>;

@@ -26,12 +26,8 @@ struct SystemApi {
     KG_SYSTEM_API(MoveFileExA);
     KG_SYSTEM_API(DeleteFileA);
     KG_SYSTEM_API(CreateDirectoryA);
-    KG_SYSTEM_API(RemoveDirectoryA);
     KG_SYSTEM_API(GetFileAttributesA);
     KG_SYSTEM_API(GetVolumeInformationA);
-    KG_SYSTEM_API(FindFirstFileA);
-    KG_SYSTEM_API(FindNextFileA);
-    KG_SYSTEM_API(FindClose);
     KG_SYSTEM_API(GetDriveTypeA);
     KG_SYSTEM_API(GetTempPathA);
     KG_SYSTEM_API(GetSystemDirectoryA);

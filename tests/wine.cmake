@@ -19,6 +19,10 @@ add_test(NAME locales_build COMMAND sh -c
   "mkdir -p '${KG_LOCALE_DIR}' && localedef -i ja_JP -f UTF-8 '${KG_LOCALE_DIR}/ja_JP.UTF-8' && localedef -i en_US -f UTF-8 '${KG_LOCALE_DIR}/en_US.UTF-8'")
 set_tests_properties(locales_build PROPERTIES FIXTURES_SETUP locales)
 
+# What the Windows tests share (tests/support): the message-box recorder.
+add_library(kg_test_support STATIC ${CMAKE_CURRENT_SOURCE_DIR}/support/message_boxes.cpp)
+target_link_libraries(kg_test_support PUBLIC kgframework gtest kg_options)
+
 # kg_wine_test(NAME SOURCES... [LIBS lib...] [OWN_MACHINE [THEN command]] [PACKED]):
 # a GoogleTest program run under Wine as one CTest entry. OWN_MACHINE: it runs
 # in a fresh prefix of its own (for tests that install services and files for
@@ -27,7 +31,7 @@ set_tests_properties(locales_build PROPERTIES FIXTURES_SETUP locales)
 function(kg_wine_test name)
   cmake_parse_arguments(arg "OWN_MACHINE;PACKED" "THEN" "LIBS" ${ARGN})
   add_executable(${name} ${arg_UNPARSED_ARGUMENTS})
-  target_link_libraries(${name} PRIVATE gtest gtest_main kg_options ${arg_LIBS})
+  target_link_libraries(${name} PRIVATE gtest gtest_main kg_options kg_test_support ${arg_LIBS})
   if(arg_OWN_MACHINE)
     set(run ${KG_WINE_RUN} --state ${KG_WINE_STATE} --prefix ${KG_WINE_STATE}/${name} --fresh $<TARGET_FILE:${name}>)
     list(JOIN run " " run)

@@ -340,11 +340,6 @@ int WINAPI RecordBox(HWND, LPCSTR text, LPCSTR, UINT type) {
     return IDOK;
 }
 
-BOOL WINAPI OnWow64(HANDLE, PBOOL wow64) {
-    *wow64 = TRUE;
-    return TRUE;
-}
-
 TEST(Construction, StatusAndExtraction) {
     const std::string folderFailed =
         "Could not create output directory " + TempFolderPath() + ":\n" + FormatSystemMessage(5);
@@ -400,9 +395,6 @@ TEST(Construction, StatusAndExtraction) {
     for (const auto& row : rows) {
         Prepare(row.machine);
         boxes.clear();
-        std::optional<ApiOverride<decltype(SystemApi::IsWow64Process)>> wow64;
-        if (row.fault.call == "WoW64")
-            wow64.emplace(sys.IsWow64Process, &OnWow64);
         InstallStatus status{};
         bool supported = true;
         const Condition fault(row.fault);

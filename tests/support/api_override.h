@@ -4,6 +4,8 @@
 
 #include <windows.h>
 
+#include <gtest/gtest.h>
+
 #include <string>
 #include <type_traits>
 #include <utility>
@@ -66,40 +68,62 @@ struct Hook<Entry, R(WINAPI*)(A...)> {
     static void Disarm() { sys.*Entry = next; }
 };
 
-// Makes `fault` happen while it lives.
+// An entry of the table as Injected arms it.
+struct HookEntry {
+    const char* name;
+    void (*arm)(const Fault&);
+    void (*disarm)();
+};
+template <auto Entry>
+constexpr HookEntry HookOf(const char* name) {
+    using EntryHook = Hook<Entry>;
+    return {name, &EntryHook::Arm, &EntryHook::Disarm};
+}
+
+// Makes `fault` happen while it lives; a fault that names no entry of the
+// table that can fail here fails the test.
 class Injected {
 public:
     explicit Injected(const Fault& fault) {
-#define KG_HOOK(name) \
-    { #name, &Hook < &SystemApi::name> ::Arm, &Hook < &SystemApi::name> ::Disarm, &Hook < &SystemApi::name> ::calls }
-        static const struct {
-            const char* name;
-            void (*arm)(const Fault&);
-            void (*disarm)();
-            const int* calls;
-        } hooks[] = {KG_HOOK(CreateFileA),          KG_HOOK(ReadFile),       KG_HOOK(WriteFile),
-                     KG_HOOK(CreateDirectoryA),     KG_HOOK(MoveFileExA),    KG_HOOK(FindFirstFileA),
-                     KG_HOOK(GetDriveTypeA),        KG_HOOK(OpenSCManagerA), KG_HOOK(EnumServicesStatusA),
-                     KG_HOOK(CreateServiceA),       KG_HOOK(OpenServiceA),   KG_HOOK(StartServiceA),
-                     KG_HOOK(DeleteService),        KG_HOOK(RegSetValueExA), KG_HOOK(OpenProcessToken),
-                     KG_HOOK(GetVolumeInformationA)};
+#define KG_HOOK(name) HookOf<&SystemApi::name>(#name)
+        static const HookEntry hooks[] = {
+            KG_HOOK(CreateFileA),
+            KG_HOOK(ReadFile),
+            KG_HOOK(WriteFile),
+            KG_HOOK(CreateDirectoryA),
+            KG_HOOK(MoveFileExA),
+            KG_HOOK(GetDriveTypeA),
+            KG_HOOK(OpenSCManagerA),
+            KG_HOOK(EnumServicesStatusA),
+            KG_HOOK(CreateServiceA),
+            KG_HOOK(OpenServiceA),
+            KG_HOOK(StartServiceA),
+            KG_HOOK(DeleteService),
+            KG_HOOK(RegSetValueExA),
+            KG_HOOK(OpenProcessToken),
+            KG_HOOK(GetVolumeInformationA),
+        };
 #undef KG_HOOK
-        for (const auto& hook : hooks) {
+        for (const HookEntry& hook : hooks) {
             if (fault.call == hook.name) {
                 hook.arm(fault);
                 disarm_ = hook.disarm;
-                calls_ = hook.calls;
             }
         }
+        if (!fault.call.empty() && disarm_ == nullptr) {
+            ADD_FAILURE() << "no fault can be injected into \"" << fault.call << "\"";
+        }
     }
-    ~Injected() { disarm_ != nullptr ? disarm_() : void(); }
+    ~Injected() {
+        if (disarm_ != nullptr) {
+            disarm_();
+        }
+    }
     Injected(const Injected&) = delete;
     Injected& operator=(const Injected&) = delete;
-    int Calls() const { return calls_ != nullptr ? *calls_ : 0; }
 
 private:
     void (*disarm_)() = nullptr;
-    const int* calls_ = nullptr;
 };
 
 }  // namespace kg::test

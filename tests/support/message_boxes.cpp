@@ -16,4 +16,18 @@ MessageBoxRecorder::MessageBoxRecorder() : override_(sys.MessageBoxA, RecordBox)
 MessageBoxRecorder::~MessageBoxRecorder() { recorded.clear(); }
 const std::vector<ShownBox>& MessageBoxRecorder::Boxes() const { return recorded; }
 
+std::string MessageBoxRecorder::Told() const {
+    std::string told;
+    for (const ShownBox& box : recorded) {
+        const UINT icon = box.type & MB_ICONMASK;
+        told += std::string("[") + (box.owner != nullptr ? "owned " : "") +
+                (icon == MB_ICONEXCLAMATION   ? "exclamation"
+                 : icon == MB_ICONINFORMATION ? "information"
+                 : icon == MB_ICONSTOP        ? "stop"
+                                              : "plain") +
+                ": " + box.text + "]";
+    }
+    return told;
+}
+
 }  // namespace kg::test

@@ -18,12 +18,15 @@ struct ShownBox {
 };
 
 // While it lives, every message box of the program is recorded and answered
-// with IDOK at once; nothing is shown.
+// with IDOK at once; nothing is shown. The tests' one recorder of boxes.
 class MessageBoxRecorder {
 public:
     MessageBoxRecorder();
     ~MessageBoxRecorder();
     const std::vector<ShownBox>& Boxes() const;
+    // Each box so far as "[icon: text]" ("exclamation", "information",
+    // "stop" or "plain"), "owned" before the icon when it has an owner.
+    std::string Told() const;
 
 private:
     ApiOverride<decltype(sys.MessageBoxA)> override_;
