@@ -2,7 +2,18 @@
 # interface library kg_options so that third-party code (GoogleTest) keeps its own.
 add_library(kg_options INTERFACE)
 target_compile_options(kg_options INTERFACE -Wall -Wextra -Werror)
-target_include_directories(kg_options INTERFACE ${PROJECT_SOURCE_DIR})
+
+# The layers: a library of layer L is compiled with one include folder of its
+# own, which holds only L (a link to the source folder L), so that its files
+# are reached as "L/file.h"; the layers below it reach it through the
+# libraries it links, and nothing else does. An include of a layer that a
+# library may not use fails to compile.
+function(kg_layer target layer)
+  set(view ${CMAKE_BINARY_DIR}/layers/${layer})
+  file(MAKE_DIRECTORY ${view})
+  file(CREATE_LINK ${PROJECT_SOURCE_DIR}/${layer} ${view}/${layer} SYMBOLIC)
+  target_include_directories(${target} PUBLIC ${view})
+endfunction()
 
 if(WIN32)
   # Headers for NT 4: an API newer than that does not even compile.

@@ -4,7 +4,7 @@
 
 #include "framework/text.h"
 #include "installer/constants.h"
-#include "ui/resource.h"
+#include "installer/resource.h"
 
 namespace kg {
 namespace {

@@ -1,6 +1,6 @@
 // The payload extracted into the run's temporary folder, and removed again.
 #include "installer/driver_installer.h"
-#include "ui/resource.h"
+#include "installer/resource.h"
 
 namespace kg {
 

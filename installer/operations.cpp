@@ -7,7 +7,7 @@
 #include "installer/service_manager.h"
 #include "installer/service_parameters.h"
 #include "payload/driver_image.h"
-#include "ui/resource.h"
+#include "installer/resource.h"
 
 namespace kg {
 namespace {

@@ -7,7 +7,7 @@
 #include "installer/driver_installer.h"
 #include "installer/dw_exception.h"
 #include "installer/service_manager.h"
-#include "ui/resource.h"
+#include "installer/resource.h"
 
 namespace kg {
 namespace {

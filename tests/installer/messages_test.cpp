@@ -9,7 +9,7 @@
 #include "installer/dw_exception.h"
 #include "installer/service_parameters.h"
 #include "tests/installer/machine.h"
-#include "ui/resource.h"
+#include "installer/resource.h"
 
 namespace kg {
 namespace {
