@@ -12,8 +12,8 @@ namespace kg {
 
 class CommandLineTokens {
 public:
-    // Tokenizing cuts `argumentText` in place; it must outlive the record.
-    explicit CommandLineTokens(char* argumentText) : argumentText(argumentText) {}
+    // Tokenizing cuts `text` in place; it must outlive the record.
+    explicit CommandLineTokens(char* text) : argumentText(text) {}
 
     void Tokenize();
 

@@ -13,6 +13,8 @@ function(kg_layer target layer)
   file(MAKE_DIRECTORY ${view})
   file(CREATE_LINK ${PROJECT_SOURCE_DIR}/${layer} ${view}/${layer} SYMBOLIC)
   target_include_directories(${target} PUBLIC ${view})
+  # Members have plain names (docs/design.md): nothing may hide one.
+  target_compile_options(${target} PRIVATE -Wshadow)
 endfunction()
 
 if(WIN32)

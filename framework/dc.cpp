@@ -32,32 +32,32 @@ int CDC::IntersectClipRect(const RECT* rect) {
 
 BOOL CDC::DrawIcon(int x, int y, HICON icon) { return ::DrawIcon(m_hDC, x, y, icon); }
 
-SelectGuard::SelectGuard(HDC dc, HGDIOBJ object)
-    : dc_(dc), previous_(object != nullptr ? ::SelectObject(dc, object) : nullptr) {}
+SelectGuard::SelectGuard(HDC target, HGDIOBJ object)
+    : dc(target), previous(object != nullptr ? ::SelectObject(target, object) : nullptr) {}
 
 SelectGuard::~SelectGuard() {
-    if (previous_ != nullptr) {
-        ::SelectObject(dc_, previous_);
+    if (previous != nullptr) {
+        ::SelectObject(dc, previous);
     }
 }
 
-CPaintDC::CPaintDC(CWnd* wnd) : m_ps(), hwnd_(wnd->m_hWnd) {
-    m_hDC = ::BeginPaint(hwnd_, &m_ps);
+CPaintDC::CPaintDC(CWnd* wnd) : m_ps(), hwnd(wnd->m_hWnd) {
+    m_hDC = ::BeginPaint(hwnd, &m_ps);
     if (m_hDC == nullptr) {
         AfxThrowResourceException();
     }
 }
 
-CPaintDC::~CPaintDC() { ::EndPaint(hwnd_, &m_ps); }
+CPaintDC::~CPaintDC() { ::EndPaint(hwnd, &m_ps); }
 
-CClientDC::CClientDC(CWnd* wnd) : hwnd_(GetSafeHwnd(wnd)) {
-    m_hDC = ::GetDC(hwnd_);
+CClientDC::CClientDC(CWnd* wnd) : hwnd(GetSafeHwnd(wnd)) {
+    m_hDC = ::GetDC(hwnd);
     if (m_hDC == nullptr) {
         AfxThrowResourceException();
     }
 }
 
-CClientDC::~CClientDC() { ::ReleaseDC(hwnd_, m_hDC); }
+CClientDC::~CClientDC() { ::ReleaseDC(hwnd, m_hDC); }
 
 CMemoryDC::CMemoryDC(HDC dc) {
     m_hDC = ::CreateCompatibleDC(dc);

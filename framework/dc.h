@@ -50,8 +50,8 @@ public:
     ~SelectGuard();
 
 private:
-    HDC dc_;
-    HGDIOBJ previous_;
+    HDC dc;
+    HGDIOBJ previous;
 };
 
 // The window's paint context for WM_PAINT. Throws CResourceException when
@@ -64,7 +64,7 @@ public:
     PAINTSTRUCT m_ps;
 
 private:
-    HWND hwnd_;
+    HWND hwnd;
 };
 
 // The client-area context of `wnd` (null: the screen). Throws CResourceException when the
@@ -75,7 +75,7 @@ public:
     ~CClientDC() override;
 
 private:
-    HWND hwnd_;
+    HWND hwnd;
 };
 
 // A memory context compatible with `dc` (null: the screen). Throws

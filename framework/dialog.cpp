@@ -17,32 +17,33 @@ int modalDepth = 0;
 // before the dialog's window is destroyed.
 class ModalRun {
 public:
-    explicit ModalRun(HWND owner) : owner_(owner), disabled_(owner != nullptr && ::IsWindowEnabled(owner)) {
-        if (disabled_) {
-            ::EnableWindow(owner_, FALSE);
+    explicit ModalRun(HWND disabledOwner)
+        : owner(disabledOwner), disabled(disabledOwner != nullptr && ::IsWindowEnabled(disabledOwner)) {
+        if (disabled) {
+            ::EnableWindow(owner, FALSE);
         }
     }
     ModalRun(const ModalRun&) = delete;
     ModalRun& operator=(const ModalRun&) = delete;
     ~ModalRun() {
-        if (disabled_) {
-            ::EnableWindow(owner_, TRUE);
+        if (disabled) {
+            ::EnableWindow(owner, TRUE);
         }
-        if (dialog_ != nullptr) {
-            if (owner_ != nullptr && ::GetActiveWindow() == dialog_) {
-                ::SetActiveWindow(owner_);
+        if (dialog != nullptr) {
+            if (owner != nullptr && ::GetActiveWindow() == dialog) {
+                ::SetActiveWindow(owner);
             }
-            ::DestroyWindow(dialog_);
+            ::DestroyWindow(dialog);
         }
     }
 
-    HWND Owner() const { return owner_; }
-    void SetDialog(HWND dialog) { dialog_ = dialog; }
+    HWND Owner() const { return owner; }
+    void SetDialog(HWND created) { dialog = created; }
 
 private:
-    HWND owner_;
-    bool disabled_;
-    HWND dialog_ = nullptr;
+    HWND owner;
+    bool disabled;
+    HWND dialog = nullptr;
 };
 
 }  // namespace
@@ -110,8 +111,8 @@ HWND CDialog::OwnerWindow() const {
 }
 
 INT_PTR CDialog::DoModal() {
-    result_ = -1;
-    endRequested_ = false;
+    result = -1;
+    endRequested = false;
     bool created = false;
     {
         ModalRun run(OwnerWindow());
@@ -120,7 +121,7 @@ INT_PTR CDialog::DoModal() {
         run.SetDialog(hwnd);
         created = hwnd != nullptr && m_hWnd == hwnd;
         if (created) {
-            if (!endRequested_ && !IsWindowVisible()) {
+            if (!endRequested && !IsWindowVisible()) {
                 ShowWindow(SW_SHOWNORMAL);
             }
             RunModalLoop();
@@ -129,13 +130,13 @@ INT_PTR CDialog::DoModal() {
     if (!created) {
         AfxMessageBox(DIALOG_FAILED, MB_OK | MB_ICONSTOP);
     }
-    return result_;
+    return result;
 }
 
 void CDialog::RunModalLoop() {
     ++modalDepth;
     MSG msg;
-    while (!endRequested_ && m_hWnd != nullptr) {
+    while (!endRequested && m_hWnd != nullptr) {
         // Idle: no handler of the outermost loop holds a temporary object.
         if (modalDepth == 1 && !::PeekMessageA(&msg, nullptr, 0, 0, PM_NOREMOVE)) {
             DeleteTempMap();
@@ -145,7 +146,7 @@ void CDialog::RunModalLoop() {
             if (got == 0) {
                 ::PostQuitMessage(static_cast<int>(msg.wParam));
             }
-            result_ = -1;
+            result = -1;
             break;
         }
         BOOL done = FALSE;
@@ -162,9 +163,9 @@ void CDialog::RunModalLoop() {
     --modalDepth;
 }
 
-void CDialog::EndDialog(int result) {
-    result_ = result;
-    endRequested_ = true;
+void CDialog::EndDialog(int code) {
+    result = code;
+    endRequested = true;
     // Wakes the loop when this runs inside a message sent from elsewhere.
     if (m_hWnd != nullptr) {
         ::PostMessageA(m_hWnd, WM_NULL, 0, 0);

@@ -50,7 +50,7 @@ public:
     // WM_QUIT (which is posted again for the loop outside).
     virtual INT_PTR DoModal();
     // Ends the modal loop with `result` once the current message is done.
-    void EndDialog(int result);
+    void EndDialog(int code);
 
     // WM_INITDIALOG: runs the data exchange into the controls (UpdateData
     // FALSE); TRUE lets the system set the focus.
@@ -75,8 +75,8 @@ private:
     HWND OwnerWindow() const;
     void RunModalLoop();
 
-    bool endRequested_ = false;
-    INT_PTR result_ = -1;
+    bool endRequested = false;
+    INT_PTR result = -1;
 };
 
 }  // namespace kg

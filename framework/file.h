@@ -84,20 +84,20 @@ public:
     static bool Remove(const char* fileName) noexcept;
 
 #ifdef _WIN32
-    // Takes over `handle`, a file opened as the caller needs it (named
-    // `fileName` in failures), in place of an open file.
-    void Attach(FileHandle handle, const std::string& fileName);
+    // Takes over `opened`, a file opened as the caller needs it (named
+    // `name` in failures), in place of an open file.
+    void Attach(FileHandle opened, const std::string& name);
 #endif
 
 private:
     [[noreturn]] void Fail(long osError) const;
 
 #ifdef _WIN32
-    FileHandle handle_;
+    FileHandle handle;
 #else
-    int fd_ = -1;
+    int fd = -1;
 #endif
-    std::string fileName_;
+    std::string path;
 };
 
 }  // namespace kg

@@ -36,30 +36,30 @@ bool CFile::Open(const char* fileName, unsigned openFlags, CFileException* error
     Abort();
     const int flags =
         (openFlags & modeWrite) ? (O_WRONLY | ((openFlags & modeCreate) ? O_CREAT | O_TRUNC : 0)) : O_RDONLY;
-    fd_ = ::open(fileName, flags | O_CLOEXEC, 0644);
-    if (fd_ >= 0) {
+    fd = ::open(fileName, flags | O_CLOEXEC, 0644);
+    if (fd >= 0) {
         struct stat info {};
-        if (::fstat(fd_, &info) == 0 && S_ISDIR(info.st_mode)) {
-            ::close(fd_);
-            fd_ = -1;
+        if (::fstat(fd, &info) == 0 && S_ISDIR(info.st_mode)) {
+            ::close(fd);
+            fd = -1;
             errno = EISDIR;
         }
     }
-    if (fd_ < 0) {
+    if (fd < 0) {
         if (error != nullptr) {
             *error = CFileException(CauseOf(errno), errno, fileName);
         }
         return false;
     }
-    fileName_ = fileName;
+    path = fileName;
     return true;
 }
 
-void CFile::Fail(long osError) const { throw CFileException(CauseOf(static_cast<int>(osError)), osError, fileName_); }
+void CFile::Fail(long osError) const { throw CFileException(CauseOf(static_cast<int>(osError)), osError, path); }
 
 std::uint64_t CFile::Seek(std::int64_t offset, SeekPosition from) {
     const int whence = from == begin ? SEEK_SET : from == current ? SEEK_CUR : SEEK_END;
-    const off_t position = ::lseek(fd_, static_cast<off_t>(offset), whence);
+    const off_t position = ::lseek(fd, static_cast<off_t>(offset), whence);
     if (position < 0) {
         Fail(errno);
     }
@@ -68,7 +68,7 @@ std::uint64_t CFile::Seek(std::int64_t offset, SeekPosition from) {
 
 std::uint64_t CFile::GetLength() const {
     struct stat info {};
-    if (::fstat(fd_, &info) != 0) {
+    if (::fstat(fd, &info) != 0) {
         Fail(errno);
     }
     return static_cast<std::uint64_t>(info.st_size);
@@ -77,7 +77,7 @@ std::uint64_t CFile::GetLength() const {
 unsigned CFile::Read(void* buffer, unsigned count) {
     ssize_t got;
     do {
-        got = ::read(fd_, buffer, count);
+        got = ::read(fd, buffer, count);
     } while (got < 0 && errno == EINTR);
     if (got < 0) {
         Fail(errno);
@@ -88,7 +88,7 @@ unsigned CFile::Read(void* buffer, unsigned count) {
 void CFile::Write(const void* buffer, unsigned count) {
     const char* p = static_cast<const char*>(buffer);
     while (count > 0) {
-        const ssize_t put = ::write(fd_, p, count);
+        const ssize_t put = ::write(fd, p, count);
         if (put < 0 && errno == EINTR) {
             continue;
         }
@@ -101,23 +101,23 @@ void CFile::Write(const void* buffer, unsigned count) {
 }
 
 void CFile::Flush() {
-    if (::fsync(fd_) != 0) {
+    if (::fsync(fd) != 0) {
         Fail(errno);
     }
 }
 
 void CFile::Close() {
-    const int fd = fd_;
-    fd_ = -1;
-    if (fd >= 0 && ::close(fd) != 0) {
+    const int closing = fd;
+    fd = -1;
+    if (closing >= 0 && ::close(closing) != 0) {
         Fail(errno);
     }
 }
 
 void CFile::Abort() noexcept {
-    if (fd_ >= 0) {
-        ::close(fd_);
-        fd_ = -1;
+    if (fd >= 0) {
+        ::close(fd);
+        fd = -1;
     }
 }
 

@@ -35,24 +35,24 @@ bool CFile::Open(const char* fileName, unsigned openFlags, CFileException* error
     const DWORD access = (openFlags & modeWrite) ? GENERIC_WRITE : GENERIC_READ;
     const DWORD share = (openFlags & shareDenyWrite) ? FILE_SHARE_READ : 0;
     const DWORD disposition = (openFlags & modeCreate) ? CREATE_ALWAYS : OPEN_EXISTING;
-    handle_.Reset(sys.CreateFileA(fileName, access, share, nullptr, disposition, FILE_ATTRIBUTE_NORMAL, nullptr));
-    if (!handle_) {
+    handle.Reset(sys.CreateFileA(fileName, access, share, nullptr, disposition, FILE_ATTRIBUTE_NORMAL, nullptr));
+    if (!handle) {
         const DWORD code = ::GetLastError();
         if (error != nullptr) {
             *error = CFileException(CauseOf(code), static_cast<long>(code), fileName);
         }
         return false;
     }
-    fileName_ = fileName;
+    path = fileName;
     return true;
 }
 
-void CFile::Fail(long osError) const { throw CFileException(CauseOf(static_cast<DWORD>(osError)), osError, fileName_); }
+void CFile::Fail(long osError) const { throw CFileException(CauseOf(static_cast<DWORD>(osError)), osError, path); }
 
 std::uint64_t CFile::Seek(std::int64_t offset, SeekPosition from) {
     LONG high = static_cast<LONG>(offset >> 32);
     const DWORD low =
-        sys.SetFilePointer(handle_.Get(), static_cast<LONG>(offset & 0xFFFFFFFF), &high, static_cast<DWORD>(from));
+        sys.SetFilePointer(handle.Get(), static_cast<LONG>(offset & 0xFFFFFFFF), &high, static_cast<DWORD>(from));
     if (low == INVALID_SET_FILE_POINTER) {
         const DWORD code = ::GetLastError();
         if (code != NO_ERROR) {
@@ -64,7 +64,7 @@ std::uint64_t CFile::Seek(std::int64_t offset, SeekPosition from) {
 
 std::uint64_t CFile::GetLength() const {
     DWORD high = 0;
-    const DWORD low = sys.GetFileSize(handle_.Get(), &high);
+    const DWORD low = sys.GetFileSize(handle.Get(), &high);
     if (low == INVALID_FILE_SIZE) {
         const DWORD code = ::GetLastError();
         if (code != NO_ERROR) {
@@ -76,7 +76,7 @@ std::uint64_t CFile::GetLength() const {
 
 unsigned CFile::Read(void* buffer, unsigned count) {
     DWORD read = 0;
-    if (!sys.ReadFile(handle_.Get(), buffer, count, &read, nullptr)) {
+    if (!sys.ReadFile(handle.Get(), buffer, count, &read, nullptr)) {
         Fail(static_cast<long>(::GetLastError()));
     }
     return read;
@@ -84,7 +84,7 @@ unsigned CFile::Read(void* buffer, unsigned count) {
 
 void CFile::Write(const void* buffer, unsigned count) {
     DWORD written = 0;
-    if (!sys.WriteFile(handle_.Get(), buffer, count, &written, nullptr)) {
+    if (!sys.WriteFile(handle.Get(), buffer, count, &written, nullptr)) {
         Fail(static_cast<long>(::GetLastError()));
     }
     if (written != count) {
@@ -93,23 +93,23 @@ void CFile::Write(const void* buffer, unsigned count) {
 }
 
 void CFile::Flush() {
-    if (!sys.FlushFileBuffers(handle_.Get())) {
+    if (!sys.FlushFileBuffers(handle.Get())) {
         Fail(static_cast<long>(::GetLastError()));
     }
 }
 
-void CFile::Attach(FileHandle handle, const std::string& fileName) {
-    handle_ = std::move(handle);
-    fileName_ = fileName;
+void CFile::Attach(FileHandle opened, const std::string& name) {
+    handle = std::move(opened);
+    path = name;
 }
 
 void CFile::Close() {
-    if (!handle_.Reset()) {
+    if (!handle.Reset()) {
         Fail(static_cast<long>(::GetLastError()));
     }
 }
 
-void CFile::Abort() noexcept { handle_.Reset(); }
+void CFile::Abort() noexcept { handle.Reset(); }
 
 bool CFile::Remove(const char* fileName) noexcept { return sys.DeleteFileA(fileName) != FALSE; }
 

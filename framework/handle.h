@@ -13,9 +13,9 @@ class UniqueHandle {
 public:
     using Handle = typename Traits::Handle;
 
-    UniqueHandle() noexcept : handle_(Traits::Invalid()) {}
-    explicit UniqueHandle(Handle handle) noexcept : handle_(handle) {}
-    UniqueHandle(UniqueHandle&& other) noexcept : handle_(other.Release()) {}
+    UniqueHandle() noexcept : handle(Traits::Invalid()) {}
+    explicit UniqueHandle(Handle owned) noexcept : handle(owned) {}
+    UniqueHandle(UniqueHandle&& other) noexcept : handle(other.Release()) {}
     UniqueHandle& operator=(UniqueHandle&& other) noexcept {
         if (this != &other) {
             Reset(other.Release());
@@ -26,28 +26,28 @@ public:
     UniqueHandle& operator=(const UniqueHandle&) = delete;
     ~UniqueHandle() { Reset(); }
 
-    Handle Get() const noexcept { return handle_; }
-    bool IsValid() const noexcept { return handle_ != Traits::Invalid(); }
+    Handle Get() const noexcept { return handle; }
+    bool IsValid() const noexcept { return handle != Traits::Invalid(); }
     explicit operator bool() const noexcept { return IsValid(); }
 
     // Gives up ownership without closing.
-    Handle Release() noexcept { return std::exchange(handle_, Traits::Invalid()); }
+    Handle Release() noexcept { return std::exchange(handle, Traits::Invalid()); }
 
-    // Closes the current handle (if any) and takes `handle`; returns whether
+    // Closes the current handle (if any) and takes `replacement`; returns whether
     // the close succeeded (true when there was nothing to close).
-    bool Reset(Handle handle = Traits::Invalid()) noexcept {
-        const Handle old = std::exchange(handle_, handle);
+    bool Reset(Handle replacement = Traits::Invalid()) noexcept {
+        const Handle old = std::exchange(handle, replacement);
         return old == Traits::Invalid() || Traits::Close(old);
     }
 
     // For APIs that return the handle through an out-parameter.
     Handle* Receive() noexcept {
         Reset();
-        return &handle_;
+        return &handle;
     }
 
 private:
-    Handle handle_;
+    Handle handle;
 };
 
 struct FileHandleTraits {

@@ -25,11 +25,11 @@ TOOLINFOA ToolRecord(const CWnd* wnd, UINT_PTR toolId) {
 // A tool text cut to TOOL_TEXT_SIZE.
 class ToolText {
 public:
-    explicit ToolText(const char* text) { CopyBounded(text_, sizeof text_, text != nullptr ? text : ""); }
-    char* Get() { return text_; }
+    explicit ToolText(const char* source) { CopyBounded(text, sizeof text, source != nullptr ? source : ""); }
+    char* Get() { return text; }
 
 private:
-    char text_[TOOL_TEXT_SIZE];
+    char text[TOOL_TEXT_SIZE];
 };
 
 }  // namespace

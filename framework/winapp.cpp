@@ -30,9 +30,9 @@ IMPLEMENT_DYNAMIC(CWinApp, CCmdTarget)
 BEGIN_MESSAGE_MAP(CWinApp, CCmdTarget)
 END_MESSAGE_MAP()
 
-CWinApp::CWinApp(const char* appName) {
-    if (appName != nullptr) {
-        appName_ = appName;
+CWinApp::CWinApp(const char* name) {
+    if (name != nullptr) {
+        appName = name;
     }
     theApp = this;
 }
@@ -47,7 +47,7 @@ BOOL CWinApp::InitInstance() { return TRUE; }
 
 BOOL CWinApp::Enable3dControlsStatic() { return TRUE; }
 
-void CWinApp::OnHelp() { ::WinHelpA(GetSafeHwnd(m_pMainWnd), helpFilePath_.c_str(), HELP_FINDER, 0); }
+void CWinApp::OnHelp() { ::WinHelpA(GetSafeHwnd(m_pMainWnd), helpFilePath.c_str(), HELP_FINDER, 0); }
 
 HICON CWinApp::LoadIcon(UINT id) const { return ::LoadIconA(AfxGetResourceHandle(), MAKEINTRESOURCEA(id)); }
 
@@ -55,15 +55,15 @@ int CWinApp::Run(HINSTANCE instance, LPSTR commandLine) {
     m_hInstance = instance;
     m_lpCmdLine = commandLine;
     const std::string modulePath = GetModuleFilePath(instance);
-    if (appName_.empty()) {
-        appName_ = TitleFromPath(modulePath);
+    if (appName.empty()) {
+        appName = TitleFromPath(modulePath);
     }
-    m_pszAppName = appName_.c_str();
+    m_pszAppName = appName.c_str();
     const std::size_t dot = modulePath.rfind('.');
-    helpFilePath_ = modulePath.substr(0, dot) + ".HLP";
+    helpFilePath = modulePath.substr(0, dot) + ".HLP";
     // Start-up does all the work; the program has no message loop of its own.
     InitInstance();
-    return exitCode_;
+    return exitCode;
 }
 
 CWinApp* AfxGetApp() { return theApp; }

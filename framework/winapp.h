@@ -16,9 +16,9 @@ constexpr UINT ID_HELP = 0xE146;
 class CWinApp : public CCmdTarget {
     DECLARE_DYNAMIC(CWinApp)
 public:
-    // `appName` null: the title is the program file's name without its
+    // `name` null: the title is the program file's name without its
     // extension.
-    explicit CWinApp(const char* appName = nullptr);
+    explicit CWinApp(const char* name = nullptr);
     ~CWinApp() override;
     CWinApp(const CWinApp&) = delete;
     CWinApp& operator=(const CWinApp&) = delete;
@@ -32,7 +32,7 @@ public:
 
     // The process's exit code when the application ends by returning from
     // InitInstance (0 unless set).
-    void SetExitCode(int exitCode) { exitCode_ = exitCode; }
+    void SetExitCode(int code) { exitCode = code; }
 
     // The framework's help command: opens the program's help file.
     void OnHelp();
@@ -52,9 +52,9 @@ public:
     DECLARE_MESSAGE_MAP()
 
 private:
-    std::string appName_;
-    std::string helpFilePath_;
-    int exitCode_ = 0;
+    std::string appName;
+    std::string helpFilePath;
+    int exitCode = 0;
 };
 
 // The application object, or null before it is constructed.

@@ -110,11 +110,11 @@ HWND CWnd::Detach() {
         return nullptr;
     }
     // Another procedure set over ours would be cut off by putting ours back.
-    if (previousProc_ != nullptr &&
+    if (previousProc != nullptr &&
         ::GetWindowLongPtrA(m_hWnd, GWLP_WNDPROC) == reinterpret_cast<LONG_PTR>(&FrameworkWindowProc)) {
-        ::SetWindowLongPtrA(m_hWnd, GWLP_WNDPROC, reinterpret_cast<LONG_PTR>(previousProc_));
+        ::SetWindowLongPtrA(m_hWnd, GWLP_WNDPROC, reinterpret_cast<LONG_PTR>(previousProc));
     }
-    previousProc_ = nullptr;
+    previousProc = nullptr;
     PermanentMap().erase(m_hWnd);
     const HWND hwnd = m_hWnd;
     m_hWnd = nullptr;
@@ -131,9 +131,9 @@ BOOL CWnd::SubclassWindow(HWND hwnd) {
         Detach();
         throw;
     }
-    previousProc_ = reinterpret_cast<WNDPROC>(
+    previousProc = reinterpret_cast<WNDPROC>(
         ::SetWindowLongPtrA(hwnd, GWLP_WNDPROC, reinterpret_cast<LONG_PTR>(&FrameworkWindowProc)));
-    if (previousProc_ == nullptr) {  // a window of another process
+    if (previousProc == nullptr) {  // a window of another process
         Detach();
         return FALSE;
     }
@@ -194,8 +194,8 @@ LRESULT CWnd::WindowProc(UINT message, WPARAM wParam, LPARAM lParam) {
 }
 
 LRESULT CWnd::DefWindowProc(UINT message, WPARAM wParam, LPARAM lParam) {
-    return previousProc_ != nullptr ? ::CallWindowProcA(previousProc_, m_hWnd, message, wParam, lParam)
-                                    : ::DefWindowProcA(m_hWnd, message, wParam, lParam);
+    return previousProc != nullptr ? ::CallWindowProcA(previousProc, m_hWnd, message, wParam, lParam)
+                                   : ::DefWindowProcA(m_hWnd, message, wParam, lParam);
 }
 
 LRESULT CWnd::Default() { return DefWindowProc(current.message, current.wParam, current.lParam); }

@@ -159,7 +159,7 @@ private:
     friend LRESULT CALLBACK FrameworkWindowProc(HWND, UINT, WPARAM, LPARAM);
     void OnNcDestroy();
 
-    WNDPROC previousProc_ = nullptr;  // set while subclassed
+    WNDPROC previousProc = nullptr;  // set while subclassed
 };
 
 // The window handle of `wnd`, null for no window object.

@@ -32,7 +32,7 @@ bool RunsUnderWow64() {
 
 }  // namespace
 
-DriverInstaller::DriverInstaller(BOOL commandLineMode) : commandLineMode(commandLineMode) {
+DriverInstaller::DriverInstaller(BOOL toStandardOutput) : commandLineMode(toStandardOutput) {
     if (RunsUnderWow64()) {
         supported = false;
         ShowMessage(IDS_NEEDS_64_BIT, false);

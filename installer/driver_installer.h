@@ -31,7 +31,7 @@ public:
     // payload; each failure is shown and construction goes on. A 32-bit
     // installer on 64-bit Windows does none of it: it says that the 64-bit
     // installer is needed, and is not supported there.
-    explicit DriverInstaller(BOOL commandLineMode);
+    explicit DriverInstaller(BOOL toStandardOutput);
     // Removes the temporary folder.
     ~DriverInstaller() override;
 

@@ -14,8 +14,8 @@ constexpr char SEPARATOR[] = ": ";
 
 }  // namespace
 
-CDWException::CDWException(std::string message, DWORD systemError, BOOL hasSystemError, DWORD reserved)
-    : message(std::move(message)), reserved(reserved), hasSystemError(hasSystemError), systemError(systemError) {}
+CDWException::CDWException(std::string text, DWORD error, BOOL hasError, DWORD zero)
+    : message(std::move(text)), reserved(zero), hasSystemError(hasError), systemError(error) {}
 
 std::string CDWException::GetErrorText() const {
     if (!hasSystemError) {

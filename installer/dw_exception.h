@@ -9,7 +9,7 @@ namespace kg {
 
 class CDWException {
 public:
-    CDWException(std::string message, DWORD systemError, BOOL hasSystemError, DWORD reserved);
+    CDWException(std::string text, DWORD error, BOOL hasError, DWORD zero);
 
     // A system failure on one line: ": " and the system's text for
     // systemError, behind message when that is not empty; empty when there

@@ -4,10 +4,10 @@
 #include "installer/constants.h"
 #include "installer/driver_installer.h"
 #include "installer/dw_exception.h"
+#include "installer/resource.h"
 #include "installer/service_manager.h"
 #include "installer/service_parameters.h"
 #include "payload/driver_image.h"
-#include "installer/resource.h"
 
 namespace kg {
 namespace {

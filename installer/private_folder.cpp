@@ -25,22 +25,22 @@ public:
         const FileHandle owned(token);
         DWORD size = 0;
         SID_IDENTIFIER_AUTHORITY nt = SECURITY_NT_AUTHORITY;
-        if (!sys.GetTokenInformation(token, TokenUser, &user_, sizeof user_, &size) ||
-            !sys.GetTokenInformation(token, TokenOwner, &owner_, sizeof owner_, &size) ||
-            !::AllocateAndInitializeSid(&nt, 1, SECURITY_LOCAL_SYSTEM_RID, 0, 0, 0, 0, 0, 0, 0, system_.Receive()) ||
+        if (!sys.GetTokenInformation(token, TokenUser, &userInfo, sizeof userInfo, &size) ||
+            !sys.GetTokenInformation(token, TokenOwner, &ownerInfo, sizeof ownerInfo, &size) ||
+            !::AllocateAndInitializeSid(&nt, 1, SECURITY_LOCAL_SYSTEM_RID, 0, 0, 0, 0, 0, 0, 0, system.Receive()) ||
             !::AllocateAndInitializeSid(&nt, 2, SECURITY_BUILTIN_DOMAIN_RID, DOMAIN_ALIAS_RID_ADMINS, 0, 0, 0, 0, 0, 0,
-                                        administrators_.Receive())) {
+                                        administrators.Receive())) {
             return ::GetLastError();
         }
         return ERROR_SUCCESS;
     }
 
-    PSID User() const { return user_.user.User.Sid; }
-    PSID System() const { return system_.Get(); }
-    PSID Administrators() const { return administrators_.Get(); }
+    PSID User() const { return userInfo.user.User.Sid; }
+    PSID System() const { return system.Get(); }
+    PSID Administrators() const { return administrators.Get(); }
 
     // Whether `sid` is this user, as the process runs or as its owner.
-    bool IsThisUser(PSID sid) const { return ::EqualSid(sid, User()) || ::EqualSid(sid, owner_.owner.Owner); }
+    bool IsThisUser(PSID sid) const { return ::EqualSid(sid, User()) || ::EqualSid(sid, ownerInfo.owner.Owner); }
     bool IsTrusted(PSID sid) const {
         return IsThisUser(sid) || ::EqualSid(sid, System()) || ::EqualSid(sid, Administrators());
     }
@@ -49,13 +49,13 @@ private:
     union {
         TOKEN_USER user;
         BYTE bytes[sizeof(TOKEN_USER) + SECURITY_MAX_SID_SIZE];
-    } user_;
+    } userInfo;
     union {
         TOKEN_OWNER owner;
         BYTE bytes[sizeof(TOKEN_OWNER) + SECURITY_MAX_SID_SIZE];
-    } owner_;
-    Sid system_;
-    Sid administrators_;
+    } ownerInfo;
+    Sid system;
+    Sid administrators;
 };
 
 constexpr DWORD ENTRY_COUNT = 3;
@@ -69,13 +69,13 @@ constexpr DWORD ACL_CAPACITY =
 class PrivateSecurity {
 public:
     DWORD Build() {
-        const DWORD error = account_.Read();
+        const DWORD error = account.Read();
         if (error != ERROR_SUCCESS) {
             return error;
         }
-        ACL* acl = reinterpret_cast<ACL*>(aclBytes_);
-        const PSID trustees[ENTRY_COUNT] = {account_.User(), account_.System(), account_.Administrators()};
-        if (!::InitializeAcl(acl, sizeof aclBytes_, ACL_REVISION)) {
+        ACL* acl = reinterpret_cast<ACL*>(aclBytes);
+        const PSID trustees[ENTRY_COUNT] = {account.User(), account.System(), account.Administrators()};
+        if (!::InitializeAcl(acl, sizeof aclBytes, ACL_REVISION)) {
             return ::GetLastError();
         }
         for (DWORD i = 0; i < ENTRY_COUNT; ++i) {
@@ -86,8 +86,8 @@ public:
             // Set in place: NT 4 has no call that adds an entry with flags.
             static_cast<ACE_HEADER*>(entry)->AceFlags = OBJECT_INHERIT_ACE | CONTAINER_INHERIT_ACE;
         }
-        if (!::InitializeSecurityDescriptor(&descriptor_, SECURITY_DESCRIPTOR_REVISION) ||
-            !::SetSecurityDescriptorDacl(&descriptor_, TRUE, acl, FALSE)) {
+        if (!::InitializeSecurityDescriptor(&descriptor, SECURITY_DESCRIPTOR_REVISION) ||
+            !::SetSecurityDescriptorDacl(&descriptor, TRUE, acl, FALSE)) {
             return ::GetLastError();
         }
         // From Windows 2000 on, the system adds the inheritable entries of the
@@ -96,23 +96,23 @@ public:
         using SetControl =
             BOOL(WINAPI*)(PSECURITY_DESCRIPTOR, SECURITY_DESCRIPTOR_CONTROL, SECURITY_DESCRIPTOR_CONTROL);
         if (const auto setControl = LaterSystemFunction<SetControl>("advapi32.dll", "SetSecurityDescriptorControl")) {
-            if (!setControl(&descriptor_, SE_DACL_PROTECTED, SE_DACL_PROTECTED)) {
+            if (!setControl(&descriptor, SE_DACL_PROTECTED, SE_DACL_PROTECTED)) {
                 return ::GetLastError();
             }
         }
-        attributes_.nLength = sizeof attributes_;
-        attributes_.lpSecurityDescriptor = &descriptor_;
-        attributes_.bInheritHandle = FALSE;
+        attributes.nLength = sizeof attributes;
+        attributes.lpSecurityDescriptor = &descriptor;
+        attributes.bInheritHandle = FALSE;
         return ERROR_SUCCESS;
     }
 
-    SECURITY_ATTRIBUTES* Attributes() { return &attributes_; }
+    SECURITY_ATTRIBUTES* Attributes() { return &attributes; }
 
 private:
-    RunAccount account_;
-    alignas(DWORD) BYTE aclBytes_[ACL_CAPACITY];
-    SECURITY_DESCRIPTOR descriptor_;
-    SECURITY_ATTRIBUTES attributes_;
+    RunAccount account;
+    alignas(DWORD) BYTE aclBytes[ACL_CAPACITY];
+    SECURITY_DESCRIPTOR descriptor;
+    SECURITY_ATTRIBUTES attributes;
 };
 
 // Whether the owner and the access list of the held `folder` are the ones
@@ -135,8 +135,8 @@ DWORD CheckSecurity(HANDLE folder) {
     ACL* acl = nullptr;
     if (!sys.GetKernelObjectSecurity(folder, OWNER_SECURITY_INFORMATION | DACL_SECURITY_INFORMATION, descriptor,
                                      sizeof descriptor, &size)) {
-        const DWORD error = ::GetLastError();
-        return error == ERROR_INSUFFICIENT_BUFFER ? ERROR_ALREADY_EXISTS : error;
+        const DWORD failure = ::GetLastError();
+        return failure == ERROR_INSUFFICIENT_BUFFER ? ERROR_ALREADY_EXISTS : failure;
     }
     if (!::GetSecurityDescriptorOwner(descriptor, &owner, &defaulted) ||
         !::GetSecurityDescriptorDacl(descriptor, &present, &acl, &defaulted)) {

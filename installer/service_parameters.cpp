@@ -19,7 +19,7 @@ std::string NotFullyQualified(const char* step) { return std::string(step) + NOT
 
 }  // namespace
 
-ServiceSpec::ServiceSpec(const std::string& imagePath)
+ServiceSpec::ServiceSpec(const std::string& image)
     : serviceName(PRODUCT_NAME),
       displayName(PRODUCT_NAME),
       desiredAccess(SERVICE_ALL_ACCESS),
@@ -27,7 +27,7 @@ ServiceSpec::ServiceSpec(const std::string& imagePath)
       serviceType(SERVICE_KERNEL_DRIVER),
       startType(SERVICE_AUTO_START),
       errorControl(SERVICE_ERROR_NORMAL),
-      imagePath(imagePath),
+      imagePath(image),
       dependencies(nullptr),
       serviceStartName(nullptr),
       password(nullptr) {}

@@ -9,8 +9,8 @@
 namespace kg {
 
 struct ServiceSpec {
-    // The installer's one driver service, loading `imagePath`.
-    explicit ServiceSpec(const std::string& imagePath);
+    // The installer's one driver service, loading `image`.
+    explicit ServiceSpec(const std::string& image);
 
     // Returns when imagePath is a fully qualified path on a fixed disk to a
     // file that can be opened for reading; throws a text failure otherwise.

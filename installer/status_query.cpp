@@ -6,8 +6,8 @@
 #include "installer/constants.h"
 #include "installer/driver_installer.h"
 #include "installer/dw_exception.h"
-#include "installer/service_manager.h"
 #include "installer/resource.h"
+#include "installer/service_manager.h"
 
 namespace kg {
 namespace {

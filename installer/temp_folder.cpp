@@ -8,11 +8,11 @@
 
 namespace kg {
 
-DWORD TempFolder::Make(const std::string& path) {
+DWORD TempFolder::Make(const std::string& folderPath) {
     Remove();
-    path_ = path;
-    const VolumeTraits volume = VolumeOf(path);
-    DWORD error = CreatePrivateFolder(path, volume);
+    path = folderPath;
+    const VolumeTraits volume = VolumeOf(folderPath);
+    DWORD error = CreatePrivateFolder(folderPath, volume);
     // Whatever has the name already may be anybody's: a folder with their
     // files and links in it, a link to any folder of the machine. It is
     // renamed aside, which acts on the entry alone, and the folder made
@@ -20,29 +20,29 @@ DWORD TempFolder::Make(const std::string& path) {
     // run's folder, held by it, cannot be renamed: that run keeps it.
     if (error == ERROR_ALREADY_EXISTS) {
         std::string aside;
-        error = MoveAside(path.substr(0, path.size() - 1), aside);
+        error = MoveAside(folderPath.substr(0, folderPath.size() - 1), aside);
         if (error == ERROR_SUCCESS) {
-            error = CreatePrivateFolder(path, volume);
+            error = CreatePrivateFolder(folderPath, volume);
         }
     }
     if (error != ERROR_SUCCESS) {
         return error;
     }
-    FileHandle folder = HoldFolder(path.substr(0, path.size() - 1), volume);
-    if (!folder) {
+    FileHandle held = HoldFolder(folderPath.substr(0, folderPath.size() - 1), volume);
+    if (!held) {
         return ::GetLastError();
     }
     // Between its making and its holding the folder could have been renamed
     // away and another put in its place: the one held must be the one made.
-    error = CheckHeldFolder(folder.Get(), volume);
+    error = CheckHeldFolder(held.Get(), volume);
     if (error == ERROR_SUCCESS) {
-        folder_ = std::move(folder);
+        folder = std::move(held);
     }
     return error;
 }
 
 CFile* TempFolder::Find(const std::string& name) {
-    for (Extracted& extracted : files_) {
+    for (Extracted& extracted : files) {
         if (EqualsNoCase(extracted.name, name)) {
             return &extracted.file;
         }
@@ -51,36 +51,36 @@ CFile* TempFolder::Find(const std::string& name) {
 }
 
 bool TempFolder::Remove() {
-    files_.clear();
-    if (!folder_) {
+    files.clear();
+    if (!folder) {
         return false;
     }
-    DeleteWhenClosed(folder_.Get());
-    folder_.Reset();
+    DeleteWhenClosed(folder.Get());
+    folder.Reset();
     return true;
 }
 
 CFile* TempFolder::Create(const std::string& name) {
-    if (!folder_) {
+    if (!folder) {
         return nullptr;
     }
     // A new file (nothing that had the name is opened), which others may
     // only read while the run holds it, and which the system deletes when
     // the run lets it go.
-    const std::string path = path_ + name;
-    FileHandle file(sys.CreateFileA(path.c_str(), GENERIC_READ | GENERIC_WRITE | DELETE, FILE_SHARE_READ, nullptr,
+    const std::string filePath = path + name;
+    FileHandle file(sys.CreateFileA(filePath.c_str(), GENERIC_READ | GENERIC_WRITE | DELETE, FILE_SHARE_READ, nullptr,
                                     CREATE_NEW, FILE_ATTRIBUTE_TEMPORARY | FILE_FLAG_DELETE_ON_CLOSE, nullptr));
     if (!file) {
         return nullptr;
     }
-    files_.emplace_back();
-    files_.back().name = name;
-    files_.back().file.Attach(std::move(file), path);
-    return &files_.back().file;
+    files.emplace_back();
+    files.back().name = name;
+    files.back().file.Attach(std::move(file), filePath);
+    return &files.back().file;
 }
 
 void TempFolder::Discard(const std::string& name) {
-    files_.remove_if([&](const Extracted& extracted) { return EqualsNoCase(extracted.name, name); });
+    files.remove_if([&](const Extracted& extracted) { return EqualsNoCase(extracted.name, name); });
 }
 
 }  // namespace kg

@@ -21,14 +21,14 @@ public:
     TempFolder& operator=(const TempFolder&) = delete;
     ~TempFolder() { Remove(); }
 
-    // Makes the folder `path` (ending in a separator) for this run and holds
+    // Makes the folder `folderPath` (ending in a separator) for this run and holds
     // it, after moving aside whatever had its name; the folder held is
     // checked through its handle to be the one made. ERROR_SUCCESS or the
     // error; the run then has no folder.
-    DWORD Make(const std::string& path);
+    DWORD Make(const std::string& folderPath);
 
     // Whether the run holds its folder.
-    explicit operator bool() const { return folder_.IsValid(); }
+    explicit operator bool() const { return folder.IsValid(); }
 
     // The extracted file `name`, open for reading; null when it was not
     // extracted.
@@ -48,9 +48,9 @@ private:
         CFile file;
     };
 
-    std::string path_;
-    FileHandle folder_;
-    std::list<Extracted> files_;  // a list: the files stay where they are
+    std::string path;
+    FileHandle folder;
+    std::list<Extracted> files;  // a list: the files stay where they are
 };
 
 }  // namespace kg

@@ -45,17 +45,17 @@ bool FindTrailerEnd(CFile& file, const ImageLayout& image, std::uint64_t& end) {
 // one read.
 class TrailerReader {
 public:
-    TrailerReader(CFile& file, std::uint64_t end) : file_(file), end_(end), behind_(file.GetLength() - end) {}
+    TrailerReader(CFile& source, std::uint64_t end) : file(source), trailerEnd(end), behind(source.GetLength() - end) {}
 
     // Steps `size` bytes further back and reads them there. False when that
     // would be before the start of the file or the read comes up short.
     bool ReadBack(void* buffer, std::uint32_t size) {
-        if (size > end_ - back_) {
+        if (size > trailerEnd - back) {
             return false;
         }
-        back_ += size;
-        file_.Seek(-static_cast<std::int64_t>(behind_ + back_), CFile::end);
-        return file_.Read(buffer, size) == size;
+        back += size;
+        file.Seek(-static_cast<std::int64_t>(behind + back), CFile::end);
+        return file.Read(buffer, size) == size;
     }
 
     bool ReadBack(std::uint32_t& value) {
@@ -68,13 +68,13 @@ public:
     }
 
     // Where the trailer read so far begins.
-    std::uint64_t Start() const { return end_ - back_; }
+    std::uint64_t Start() const { return trailerEnd - back; }
 
 private:
-    CFile& file_;
-    const std::uint64_t end_;
-    const std::uint64_t behind_;  // bytes after the trailer: a signature
-    std::uint64_t back_ = 0;
+    CFile& file;
+    const std::uint64_t trailerEnd;
+    const std::uint64_t behind;  // bytes after the trailer: a signature
+    std::uint64_t back = 0;
 };
 
 // Reads the directory entry that ends where the reader stands.

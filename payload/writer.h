@@ -13,21 +13,21 @@ namespace kg {
 class PayloadWriter {
 public:
     // `imageLength`: the length of the program file the data follow.
-    explicit PayloadWriter(std::uint64_t imageLength) : nextOffset_(imageLength) {}
+    explicit PayloadWriter(std::uint64_t imageLength) : nextOffset(imageLength) {}
 
     // Places the next file's data behind the previous one's. Returns why the
     // reader would reject it (empty when accepted; nothing is placed then).
     std::string Add(const std::string& name, std::uint64_t size);
 
-    const std::vector<PayloadEntry>& Entries() const { return entries_; }
+    const std::vector<PayloadEntry>& Entries() const { return entries; }
 
     // The trailer for the files placed so far: the directory in placing
     // order, the count and the magic.
     std::string Trailer() const;
 
 private:
-    std::uint64_t nextOffset_;
-    std::vector<PayloadEntry> entries_;
+    std::uint64_t nextOffset;
+    std::vector<PayloadEntry> entries;
 };
 
 }  // namespace kg

@@ -7,9 +7,9 @@
 #include "framework/system_text.h"
 #include "framework/winapp.h"
 #include "installer/dw_exception.h"
+#include "installer/resource.h"
 #include "installer/service_parameters.h"
 #include "tests/installer/machine.h"
-#include "installer/resource.h"
 
 namespace kg {
 namespace {
