@@ -91,8 +91,7 @@ int AfxMessageBox(const char* text, UINT type, UINT /*helpId*/) {
 }
 
 int AfxMessageBox(UINT promptId, UINT type, UINT helpId) {
-    return AfxMessageBox(LoadResourceString(promptId).c_str(), type,
-                         helpId == static_cast<UINT>(-1) ? promptId : helpId);
+    return AfxMessageBox(LoadResourceString(promptId).c_str(), type, helpId);
 }
 
 std::string GetModuleFilePath(HMODULE module) {

@@ -15,6 +15,15 @@ namespace {
 // The processor whose drivers this build installs.
 constexpr std::uint16_t THIS_MACHINE = sizeof(void*) == 8 ? MACHINE_AMD64 : MACHINE_I386;
 
+// Whether the system would load `driver`; one that cannot be read would not.
+bool LoadsHere(CFile& driver) {
+    try {
+        return CheckDriverImage(driver, 0, driver.GetLength(), THIS_MACHINE) == DriverFault::NONE;
+    } catch (const CFileException&) {
+        return false;
+    }
+}
+
 }  // namespace
 
 bool DriverInstaller::Install() {
@@ -82,17 +91,10 @@ bool DriverInstaller::Uninstall() {
 bool DriverInstaller::CopyProductFiles(InUse inUse) {
     // Nothing is written for a driver that the system would not load: a
     // damaged one, or one for another processor.
-    if (CFile* const driver = tempFolder.Find(DRIVER_FILE_NAME)) {
-        bool fit = false;
-        try {
-            fit = CheckDriverImage(*driver, 0, driver->GetLength(), THIS_MACHINE) == DriverFault::NONE;
-        } catch (const CFileException&) {
-            fit = false;
-        }
-        if (!fit) {
-            ShowMessage(IDS_DRIVER_UNFIT, false);
-            return false;
-        }
+    CFile* const driver = tempFolder.Find(DRIVER_FILE_NAME);
+    if (driver != nullptr && !LoadsHere(*driver)) {
+        ShowMessage(IDS_DRIVER_UNFIT, false);
+        return false;
     }
     return CopyProductFile(DRIVER_FILE_NAME, driverDestinationPath, inUse) &&
            CopyProductFile(MESSAGE_FILE_NAME, messageFileDestinationPath, inUse);
