@@ -3,6 +3,7 @@
 #pragma once
 
 #include <windows.h>
+#include <commctrl.h>
 #include <shlwapi.h>
 
 #include <algorithm>
@@ -13,7 +14,6 @@
 
 #include "framework/dc.h"
 #include "framework/gdi.h"
-#include "framework/handle.h"
 #include "tests/support/files.h"
 #include "tests/support/wait.h"
 #include "tests/ui/hook.h"
@@ -28,24 +28,23 @@ public:
     explicit Program(const std::string& path) {
         STARTUPINFOA startup = {};
         startup.cb = sizeof startup;
-        PROCESS_INFORMATION started = {};
         std::string commandLine = "\"" + path + "\"";
-        ::CreateProcessA(path.c_str(), &commandLine[0], nullptr, nullptr, FALSE, 0, nullptr, nullptr, &startup,
-                         &started);
-        process_.Reset(started.hProcess);
-        const FileHandle thread(started.hThread);
+        ::CreateProcessA(path.c_str(), commandLine.data(), nullptr, nullptr, FALSE, 0, nullptr, nullptr, &startup,
+                         &started_);
+        ::CloseHandle(started_.hThread);
     }
     ~Program() {
-        if (hook_ != nullptr)
-            ::UnhookWindowsHookEx(hook_);
-        if (ExitCode(0) == STILL_ACTIVE && ::TerminateProcess(process_.Get(), 1))
+        ::UnhookWindowsHookEx(hook_);
+        if (ExitCode(0) == STILL_ACTIVE && ::TerminateProcess(started_.hProcess, 1))
             ExitCode(10000);
+        ::CloseHandle(started_.hProcess);
     }
 
     // Its exit code once it has ended, waiting up to `ms` ms; STILL_ACTIVE while it runs.
     DWORD ExitCode(DWORD ms) const {
         DWORD code = STILL_ACTIVE;
-        return ::WaitForSingleObject(process_.Get(), ms) == WAIT_OBJECT_0 && ::GetExitCodeProcess(process_.Get(), &code)
+        return ::WaitForSingleObject(started_.hProcess, ms) == WAIT_OBJECT_0 &&
+                       ::GetExitCodeProcess(started_.hProcess, &code)
                    ? code
                    : STILL_ACTIVE;
     }
@@ -63,19 +62,18 @@ public:
     }
 
 private:
-    FileHandle process_;
+    PROCESS_INFORMATION started_ = {};
     HHOOK hook_ = nullptr;
 };
 
-// The hook's answer in the window's thread (hook.h); "" once the window has gone.
+// The hook's answer in the window's thread (hook.h); "" once the window has gone or when it does not answer.
 inline std::string Ask(HWND window, Call call) {
     static const UINT message = ::RegisterWindowMessageA(HOOK_CALL);
     const LONG before = answers;
-    if (!::PostMessageA(window, message, call, 0))
-        return "";
-    if (!WaitFor(10000, [&] { return answers != before || !::IsWindow(window); }))
-        return "(the hook did not answer)";
-    return answers != before ? answer : "";
+    const bool posted = ::PostMessageA(window, message, call, 0);
+    return posted && WaitFor(10000, [&] { return answers != before || !::IsWindow(window); }) && answers != before
+               ? answer
+               : "";
 }
 
 // A control's text as a person reads it: without the "&" of its access key.
@@ -99,14 +97,6 @@ inline std::string Controls(HWND window, bool all = false) {
             seen += (seen.empty() ? "" : all ? " | " : " ") + Text(child);
     }
     return seen;
-}
-
-// The button captioned `text` pressed, only when it is enabled: Wine clicks disabled buttons too.
-inline void Press(HWND window, const std::string& text) {
-    for (HWND button = ::GetWindow(window, GW_CHILD); button; button = ::GetWindow(button, GW_HWNDNEXT)) {
-        if (Text(button) == text && ::IsWindowEnabled(button) && ::PostMessageA(button, BM_CLICK, 0, 0))
-            Ask(::GetAncestor(window, GA_ROOTOWNER), PING);
-    }
 }
 
 inline void SysCommand(HWND window, UINT command) {
@@ -141,15 +131,10 @@ inline void Type(HWND window, const std::string& keys) {
 
 // The mouse moved to `at` on the screen, from beside (a move to where it is brings no message), and clicked there.
 inline void Mouse(HWND window, POINT at, bool click) {
+    const int width = ::GetSystemMetrics(SM_CXSCREEN) - 1, height = ::GetSystemMetrics(SM_CYSCREEN) - 1;
     const auto event = [&](DWORD flags, LONG x) {
-        INPUT input = {INPUT_MOUSE, {}};
-        input.mi = {MulDiv(x, 65535, ::GetSystemMetrics(SM_CXSCREEN) - 1),
-                    MulDiv(at.y, 65535, ::GetSystemMetrics(SM_CYSCREEN) - 1),
-                    0,
-                    flags | MOUSEEVENTF_ABSOLUTE,
-                    0,
-                    0};
-        return input;
+        const LONG dx = MulDiv(x, 65535, width), dy = MulDiv(at.y, 65535, height);
+        return INPUT{INPUT_MOUSE, {{dx, dy, 0, flags | MOUSEEVENTF_ABSOLUTE, 0, 0}}};
     };
     Send(window, {event(MOUSEEVENTF_MOVE, at.x - 1), event(MOUSEEVENTF_MOVE, at.x)});
     if (click)
@@ -164,31 +149,42 @@ inline std::string Hover(HWND window, int id, bool click = false) {
     return Ask(window, CURSOR);
 }
 
-inline void ClickCloseBox(HWND window) {
-    RECT rect = {};
-    ::GetWindowRect(window, &rect);
-    for (POINT at = {rect.right - 1, rect.top};
-         at.y<rect.top + 40; at.x = at.x> rect.right - 80 ? at.x - 1 : (++at.y, rect.right - 1)) {
-        if (::SendMessageA(window, WM_NCHITTEST, 0, MAKELPARAM(at.x, at.y)) == HTCLOSE)
-            return Mouse(window, at, true);
+// The tooltip that shows once the mouse has come to rest on control `id`. Its text is asked for: another
+// process's GetWindowText reads only a caption.
+inline std::string Tooltip(HWND window, int id) {
+    Hover(window, id);
+    char text[1024] = "(no tooltip)";
+    WaitFor(5000, [&] {
+        for (HWND tip = nullptr; (tip = ::FindWindowExA(nullptr, tip, TOOLTIPS_CLASSA, nullptr));) {
+            if (::IsWindowVisible(tip) && ::SendMessageA(tip, WM_GETTEXT, sizeof text, reinterpret_cast<LPARAM>(text)))
+                return true;
+        }
+        return false;
+    });
+    return text;
+}
+
+// The button captioned `text` pressed, only when it is enabled: Wine clicks disabled buttons too.
+inline void Press(HWND window, const std::string& text) {
+    for (HWND button = ::GetWindow(window, GW_CHILD); button; button = ::GetWindow(button, GW_HWNDNEXT)) {
+        if (Text(button) == text && ::IsWindowEnabled(button) && ::PostMessageA(button, BM_CLICK, 0, 0))
+            Ask(::GetAncestor(window, GA_ROOTOWNER), PING);
     }
 }
 
-// Control `id`'s tooltip once it shows, after the mouse comes to rest there.
-inline std::string Tooltip(HWND window, int id) {
-    Hover(window, id);
-    std::string text;
-    WaitFor(5000, [&] { return !(text = Ask(::GetDlgItem(window, id), TOOLTIP)).empty(); });
-    return text.empty() ? "(no tooltip)" : text;
-}
-
-// What a person does: "close box", "press " and a button's caption, or keys typed (Type).
+// What a person does: "close box" (found on the diagonal from the window's top right corner), "press " and a
+// button's caption, or keys typed (Type).
 inline void Do(HWND window, const std::string& action) {
-    if (action == "close box")
-        return ClickCloseBox(window);
-    if (action.rfind("press ", 0) == 0)
-        return Press(window, action.substr(6));
-    Type(window, action);
+    RECT rect = {};
+    ::GetWindowRect(window, &rect);
+    if (action == "close box") {
+        for (POINT at = {rect.right - 1, rect.top}; at.y < rect.top + 40; --at.x, ++at.y) {
+            if (::SendMessageA(window, WM_NCHITTEST, 0, MAKELPARAM(at.x, at.y)) == HTCLOSE)
+                return Mouse(window, at, true);
+        }
+    } else {
+        action.rfind("press ", 0) == 0 ? Press(window, action.substr(6)) : Type(window, action);
+    }
 }
 
 // What Wine drew of the window on the screen: opaque 32-bit pixels 0xFFRRGGBB
@@ -197,17 +193,15 @@ inline std::vector<DWORD> ScreenPixels(HWND window, BITMAPINFOHEADER& header) {
     RECT rect = {};
     ::GetWindowRect(window, &rect);
     header = {sizeof header, rect.right - rect.left, rect.bottom - rect.top, 1, 32, BI_RGB, 0, 0, 0, 0, 0};
-    std::vector<DWORD> pixels(header.biWidth * header.biHeight);
     CClientDC screen(nullptr);
     CMemoryDC memory(screen);
+    DWORD* bits = nullptr;
     CGdiObject bitmap;
-    bitmap.Attach(::CreateCompatibleBitmap(screen, header.biWidth, header.biHeight));
-    {
-        const SelectGuard selected(memory, bitmap.m_hObject);
-        ::BitBlt(memory, 0, 0, header.biWidth, header.biHeight, screen, rect.left, rect.top, SRCCOPY);
-    }
-    ::GetDIBits(memory, static_cast<HBITMAP>(bitmap.m_hObject), 0, header.biHeight, pixels.data(),
-                reinterpret_cast<BITMAPINFO*>(&header), DIB_RGB_COLORS);
+    bitmap.Attach(::CreateDIBSection(screen, reinterpret_cast<BITMAPINFO*>(&header), DIB_RGB_COLORS,
+                                     reinterpret_cast<void**>(&bits), nullptr, 0));
+    const SelectGuard selected(memory, bitmap.m_hObject);
+    ::BitBlt(memory, 0, 0, header.biWidth, header.biHeight, screen, rect.left, rect.top, SRCCOPY);
+    std::vector<DWORD> pixels(bits, bits + header.biWidth * header.biHeight);
     for (DWORD& pixel : pixels)
         pixel |= 0xFF000000;
     return pixels;
@@ -228,15 +222,15 @@ inline std::string LinkColour(HWND window, int id) {
                              : std::to_string(blue) + " blue and " + std::to_string(purple) + " purple pixels";
 }
 
-// The window as Wine drew it, as a BMP file.
-inline void SaveScreenshot(HWND window, const std::string& path) {
+// The window as Wine drew it, as the BMP file `name` in `folder`.
+inline void SaveScreenshot(HWND window, const std::string& folder, const std::string& name) {
     ::RedrawWindow(window, nullptr, nullptr, RDW_INVALIDATE | RDW_ERASE | RDW_FRAME | RDW_ALLCHILDREN | RDW_UPDATENOW);
     ::Sleep(300);  // what was painted reaches the screen a moment later: a picture only, no check
     BITMAPINFOHEADER header;
     const std::vector<DWORD> pixels = ScreenPixels(window, header);
     const BITMAPFILEHEADER file = {0x4D42, static_cast<DWORD>(sizeof file + sizeof header + pixels.size() * 4), 0, 0,
                                    sizeof file + sizeof header};
-    std::ofstream(path, std::ios::binary)
+    std::ofstream(folder + "\\" + name + ".bmp", std::ios::binary)
         .write(reinterpret_cast<const char*>(&file), sizeof file)
         .write(reinterpret_cast<const char*>(&header), sizeof header)
         .write(reinterpret_cast<const char*>(pixels.data()), pixels.size() * 4);
