@@ -27,7 +27,7 @@ int main(int argc, char** argv) {
     SysCommand(dialog, 16);
     SaveScreenshot(program.Window("About Kestrelgard v1.0"), folder, "2-about");
     Press(program.Window("About Kestrelgard v1.0"), "OK");
-    Press(dialog, "Uninstall");
+    Press(dialog, "&Uninstall");
     SaveScreenshot(program.Window("Kgsetup"), folder, "3-uninstalled");
     Press(program.Window("Kgsetup"), "OK");
     SaveScreenshot(dialog, folder, "4-close");

@@ -2,9 +2,6 @@
 // machines made through the product (tests/installer/machine.h). Screenshots of what it shows go to KG_SHOTS.
 #include <gtest/gtest.h>
 
-#include <optional>
-#include <tuple>
-
 #include "tests/installer/machine.h"
 #include "tests/support/texts.h"
 #include "tests/ui/person.h"
@@ -15,10 +12,12 @@ namespace {
 
 const std::string DIALOG = "Kestrelgard v1.0 Installer", ABOUT = "About Kestrelgard v1.0", NO_BOX = "no box";
 const std::string ADDRESS = "http://www.kestrelgard.example/", OTHER_ADDRESS = "http://www.example.com/kestrelgard/";
-// A box as Wine lays it out: "icon: its button | its text".
-std::string Said(const char* icon, const std::string& text) { return icon + (": OK | " + text); }
-const std::string COPY_FAILED = Said("exclamation", test::CopyFailed("kestgard.sys", ERROR_ACCESS_DENIED, true));
-const std::string HELD = Said("exclamation", test::CopyFailed("kestgard.dll", ERROR_SHARING_VIOLATION, true));
+// A box as Wine lays it out: its icon, its button, its text.
+std::string Said(const char* icon, const std::string& text) { return icon + (" | OK | " + text); }
+const std::string INSTALLED = Said("information", test::INSTALLED), UPGRADED = Said("information", test::UPGRADED);
+const std::string ABOUT_BOX =
+    "icon 128 | Kestrelgard Version 1.0 | (C) 2026 The Kestrelgard Developers | OK | No "
+    "warranty.";
 // What the dialog shows: its info line | its enabled buttons in tab order | the focus ("*": it has the default
 // button's look, the one Enter presses); or that the run ended.
 const std::string INSTALL = "This program installs Kestrelgard on your computer. | ", DONE = "Close | focus on Close*";
@@ -48,19 +47,18 @@ protected:
         ASSERT_NE(nullptr, dialog = program->Window(DIALOG, 20000)) << what << ": the dialog did not open";
     }
 
-    // The dialog's box captioned `caption` open within `ms` ms, as "icon: its texts", once `answer` has closed it
-    // and the dialog is active again; NO_BOX when none opens.
+    // The dialog's window captioned `caption`, open within `ms` ms, as its controls show it, once `answer` has
+    // closed it and the dialog is active again; NO_BOX when none opens.
     std::string Box(const std::string& what, DWORD ms, const std::string& caption = "Kgsetup",
                     const char* answer = "press OK") {
         const HWND box = program->Window(caption, ms);
         if (box == nullptr)
             return NO_BOX;
-        const std::string seen = Ask(box, STATIC_ICON) + ": " + Controls(box, true);
-        const bool owned = ::GetWindow(box, GW_OWNER) == dialog;
-        SaveScreenshot(box, KG_SHOTS, "box " + what);
+        const std::string seen = Controls(box, true) + (::GetWindow(box, GW_OWNER) == dialog ? "" : " (not owned)");
+        SaveScreenshot(box, KG_SHOTS, what);
         Do(box, answer);
         const bool back = program->Window(caption, 0) == nullptr && ::GetForegroundWindow() == dialog;
-        return seen + (owned ? "" : " (not the dialog's)") + (back ? "" : " (still open or the dialog inactive)");
+        return seen + (back ? "" : " (still open, or the dialog not active)");
     }
 
     std::string Seen() {
@@ -93,12 +91,11 @@ TEST_F(Dialog, FollowsTheMachinesStateAndThePersonsKeysAndClicks) {
         {"the close box", CLEAN, nullptr, "close box", NO_BOX, ENDED},
         {"Alt+F4", CLEAN, nullptr, "Alt+F4", NO_BOX, ENDED},
         {"Cancel", CLEAN, nullptr, "press Cancel", NO_BOX, ENDED},
-        {"install", CLEAN, nullptr, "Enter", Said("information", test::INSTALLED), INSTALL + DONE},
+        {"install", CLEAN, nullptr, "Enter", INSTALLED, INSTALL + DONE},
         {"Enter on Close", BEFORE, nullptr, "Enter", NO_BOX, ENDED},
-        {"install, a folder in the driver's place", CLEAN, FolderInDriversPlace, "press Install", COPY_FAILED,
-         OFFERS_INSTALL + "Install*"},
-        {"install again, the folder gone", BEFORE, FolderRemoved, "Alt+I", Said("information", test::INSTALLED),
-         INSTALL + DONE},
+        {"install, a folder in the driver's place", CLEAN, FolderInDriversPlace, "press &Install",
+         Said("exclamation", test::CopyFailed("kestgard.sys", ERROR_ACCESS_DENIED, true)), OFFERS_INSTALL + "Install*"},
+        {"install again, the folder gone", BEFORE, FolderRemoved, "Alt+I", INSTALLED, INSTALL + DONE},
         {"Escape after the install", BEFORE, nullptr, "Escape", NO_BOX, ENDED},
         {"opened with the driver running", RUNNING, nullptr, "", NO_BOX, OFFERS_UPGRADE + "Cancel*"},
         {"Tab to Uninstall", BEFORE, nullptr, "Tab", NO_BOX, OFFERS_UPGRADE + "Uninstall*"},
@@ -108,16 +105,18 @@ TEST_F(Dialog, FollowsTheMachinesStateAndThePersonsKeysAndClicks) {
         {"Enter on the focused Cancel", BEFORE, nullptr, "Enter", NO_BOX, ENDED},
         {"uninstall, Alt+U", RUNNING, nullptr, "Alt+U", Said("information", test::REMOVED), UPGRADE + DONE},
         {"the close box after the uninstall", BEFORE, nullptr, "close box", NO_BOX, ENDED},
-        {"upgrade, Alt+P, the library held", RUNNING, LibraryHeld, "Alt+P", HELD, OFFERS_UPGRADE + "Upgrade"},
+        {"upgrade, Alt+P, the library held by another program", RUNNING, LibraryHeld, "Alt+P",
+         Said("exclamation", test::CopyFailed("kestgard.dll", ERROR_SHARING_VIOLATION, true)),
+         OFFERS_UPGRADE + "Upgrade"},
         {"Enter on the focused Upgrade, the library free: the running driver moved aside", BEFORE, LibraryFree, "Enter",
-         Said("information", test::UPGRADED), UPGRADE + DONE},
+         UPGRADED, UPGRADE + DONE},
         {"Alt+F4 after the upgrade", BEFORE, nullptr, "Alt+F4", NO_BOX, ENDED},
     };
     for (const auto& [what, from, first, does, box, seen] : rows) {
         Open(from, what);
         if (first)
             first();
-        *does ? Do(dialog, does) : SaveScreenshot(dialog, KG_SHOTS, "dialog " + what);
+        *does ? Do(dialog, does) : SaveScreenshot(dialog, KG_SHOTS, what);
         EXPECT_EQ(box, Box(what, box == NO_BOX ? 0 : 5000)) << what;
         EXPECT_EQ(seen, Seen()) << what;
     }
@@ -125,17 +124,14 @@ TEST_F(Dialog, FollowsTheMachinesStateAndThePersonsKeysAndClicks) {
 
 TEST_F(Dialog, SystemCommandsTheAboutBoxTheIconsAndMinimisedPainting) {
     // what; the system command first (0: none); how the About box is closed; the hook's call in the dialog (PING:
-    // none, the About box is read); what is seen. A minimised dialog has no client area under Wine: icon 128 (32 by
-    // 32) centred on it is at (0 - 32 + 1) / 2.
-    const std::string about =
-        "icon 128: Kestrelgard Version 1.0 | (C) 2026 The Kestrelgard Developers | OK | No "
-        "warranty.";
+    // none, the About box is read). A minimised dialog has no client area under Wine: icon 128 (32 by 32) centred on
+    // it is at (0 - 32 + 1) / 2.
     const std::tuple<const char*, UINT, const char*, Call, std::string> rows[] = {
         {"the system menu's last items", 0, "", MENU_END, "separator | 16 &About Kestrelgard..."},
         {"the icons", 0, "", ICONS, "big icon 128, small none, drag icon 128"},
-        {"the About item, closed by OK", 16, "press OK", PING, about},
-        {"command 17, closed by Escape", 17, "Escape", PING, about},
-        {"command 31, closed by Enter", 31, "Enter", PING, about},
+        {"the About item, closed by OK", 16, "press OK", PING, ABOUT_BOX},
+        {"command 17, closed by Escape", 17, "Escape", PING, ABOUT_BOX},
+        {"command 31, closed by Enter", 31, "Enter", PING, ABOUT_BOX},
         {"command 15", 15, "", PING, NO_BOX},
         {"command 32", 32, "", PING, NO_BOX},
         {"minimised", SC_MINIMIZE, "", PAINT, "1 erased, icon 128 at -15,-15"},
@@ -153,22 +149,22 @@ TEST_F(Dialog, TheLinkOpensItsAddressThroughTheShell) {
     const test::TempDir dir;
     const std::string record = dir.Str("opened.txt");
     Open(CLEAN, "for the link");
+    EXPECT_EQ("blue", LinkColour(dialog, IDC_HYPERLINK)) << "the link at first, painted before the mouse comes";
     EXPECT_EQ("arrow", Hover(dialog, IDC_INFO)) << "the cursor over the info line";
     EXPECT_EQ("hand", Hover(dialog, IDC_HYPERLINK)) << "the cursor over the link";
-    // what the user does, one row after the other; whether the shell has an http handler; the link's new text
-    // (nullptr: unchanged); the tooltip then; the addresses the shell opened so far; the box shown; the link's colour
-    // after
-    const std::tuple<std::string, bool, const char*, std::string, std::string, std::string, const char*> rows[] = {
-        {"click, no http handler", false, nullptr, ADDRESS, "",
+    // what the person does, one row after the other; whether the shell has an http handler; the link's new text
+    // ("": unchanged); the tooltip then; the addresses the shell opened so far; the box; the link's colour after
+    const std::tuple<std::string, bool, std::string, std::string, std::string, std::string, const char*> rows[] = {
+        {"click, no http handler", false, "", ADDRESS, "",
          Said("stop", "There is no application associated\nwith the given filename extension."), "blue"},
-        {"click", true, nullptr, ADDRESS, ADDRESS + "\n", NO_BOX, "purple"},
-        {"click after a new text", true, OTHER_ADDRESS.c_str(), OTHER_ADDRESS, ADDRESS + "\n" + OTHER_ADDRESS + "\n",
-         NO_BOX, "purple"},
+        {"click", true, "", ADDRESS, ADDRESS + "\n", NO_BOX, "purple"},
+        {"click after a new text", true, OTHER_ADDRESS, OTHER_ADDRESS, ADDRESS + "\n" + OTHER_ADDRESS + "\n", NO_BOX,
+         "purple"},
     };
     for (const auto& [what, handler, text, tooltip, opened, box, colour] : rows) {
         SetHttpHandler(handler ? KG_RECORDER : "", record);
-        if (text)
-            ::SetWindowTextA(::GetDlgItem(dialog, IDC_HYPERLINK), text);
+        if (!text.empty())
+            ::SetWindowTextA(::GetDlgItem(dialog, IDC_HYPERLINK), text.c_str());
         EXPECT_EQ(tooltip, Tooltip(dialog, IDC_HYPERLINK)) << what;
         Hover(dialog, IDC_HYPERLINK, true);
         EXPECT_EQ(opened, Opened(record, std::count(opened.begin(), opened.end(), '\n'))) << what;

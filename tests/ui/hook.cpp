@@ -4,6 +4,7 @@
 
 #include <commctrl.h>
 
+#include <algorithm>
 #include <string>
 
 #define SHARED __attribute__((section(".kgshare"), shared))
@@ -35,23 +36,11 @@ std::string Name(LRESULT handle) { return Name(reinterpret_cast<HANDLE>(handle))
 
 // Wine puts items of its own in every system menu: the program's come last.
 std::string MenuEnd(HMENU menu) {
-    std::string items;
-    for (int i = GetMenuItemCount(menu) - 2; i >= 0 && i < GetMenuItemCount(menu); ++i) {
-        char text[256] = "";
-        GetMenuStringA(menu, i, text, sizeof text, MF_BYPOSITION);
-        items += (items.empty() ? "" : " | ") + (GetMenuState(menu, i, MF_BYPOSITION) & MF_SEPARATOR
-                                                     ? "separator"
-                                                     : std::to_string(GetMenuItemID(menu, i)) + " " + text);
-    }
-    return items;
-}
-
-std::string StaticIcon(HWND window) {
-    for (HWND child = GetWindow(window, GW_CHILD); child; child = GetWindow(child, GW_HWNDNEXT)) {
-        if ((GetWindowLongA(child, GWL_STYLE) & SS_TYPEMASK) == SS_ICON)
-            return Name(SendMessageA(child, STM_GETICON, 0, 0));
-    }
-    return "no icon";
+    const int last = GetMenuItemCount(menu) - 1;
+    char text[256] = "";
+    GetMenuStringA(menu, last, text, sizeof text, MF_BYPOSITION);
+    const bool separator = GetMenuState(menu, last - 1, MF_BYPOSITION) & MF_SEPARATOR;
+    return (separator ? "separator | " : "no separator | ") + std::to_string(GetMenuItemID(menu, last)) + " " + text;
 }
 
 // What a WM_PAINT draws: the program's DrawIcon calls, taken through its
@@ -69,26 +58,20 @@ LRESULT CALLBACK RecordErase(HWND window, UINT message, WPARAM wParam, LPARAM lP
     return DefSubclassProc(window, message, wParam, lParam);
 }
 
-// Makes the program's import slot that holds `from` hold `to`; false when there is none.
+// Makes the program's import slots that hold `from` hold `to` (MinGW leaves its import table writable).
 template <typename Function>
-bool Reroute(Function from, Function to) {
+void Reroute(Function from, Function to) {
     auto* base = reinterpret_cast<BYTE*>(GetModuleHandleA(nullptr));
     const auto* nt = reinterpret_cast<IMAGE_NT_HEADERS*>(base + reinterpret_cast<IMAGE_DOS_HEADER*>(base)->e_lfanew);
     const IMAGE_DATA_DIRECTORY& table = nt->OptionalHeader.DataDirectory[IMAGE_DIRECTORY_ENTRY_IAT];
-    for (auto** slot = reinterpret_cast<void**>(base + table.VirtualAddress);
-         slot < reinterpret_cast<void**>(base + table.VirtualAddress + table.Size); ++slot) {
-        DWORD protection = 0;
-        if (*slot == reinterpret_cast<void*>(from) && VirtualProtect(slot, sizeof *slot, PAGE_READWRITE, &protection))
-            return *slot = reinterpret_cast<void*>(to), VirtualProtect(slot, sizeof *slot, protection, &protection);
-    }
-    return false;
+    auto** slots = reinterpret_cast<void**>(base + table.VirtualAddress);
+    std::replace(slots, slots + table.Size / sizeof *slots, reinterpret_cast<void*>(from), reinterpret_cast<void*>(to));
 }
 
 std::string Paint(HWND window) {
     drawn.clear();
     erased = 0;
-    if (!Reroute(&DrawIcon, &RecordDrawIcon))
-        return "the program does not import DrawIcon";
+    Reroute(&DrawIcon, &RecordDrawIcon);
     SetWindowSubclass(window, RecordErase, 1, 0);
     SendMessageA(window, WM_PAINT, 0, 0);
     RemoveWindowSubclass(window, RecordErase, 1);
@@ -104,7 +87,7 @@ std::string Answer(Call call, HWND window) {
         return "big " + Name(SendMessageA(window, WM_GETICON, ICON_BIG, 0)) + ", small " +
                Name(SendMessageA(window, WM_GETICON, ICON_SMALL, 0)) + ", drag " +
                Name(SendMessageA(window, WM_QUERYDRAGICON, 0, 0));
-    case STATIC_ICON: return StaticIcon(window);
+    case STATIC_ICON: return Name(SendMessageA(window, STM_GETICON, 0, 0));
     case PAINT: return Paint(window);
     case CURSOR: return Name(GetCursor());
     }

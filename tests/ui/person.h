@@ -1,5 +1,5 @@
-// The tests' hands and eyes on a program, from another process, as a person
-// uses it. Each action returns once the program has handled it or opened a box.
+// The tests' hands and eyes on a program, from another process, as a person uses it: each action returns once the
+// program has handled it or opened a box.
 #pragma once
 
 #include <windows.h>
@@ -9,8 +9,6 @@
 #include <algorithm>
 #include <fstream>
 #include <map>
-#include <string>
-#include <vector>
 
 #include "framework/dc.h"
 #include "framework/gdi.h"
@@ -31,6 +29,8 @@ public:
         std::string commandLine = "\"" + path + "\"";
         ::CreateProcessA(path.c_str(), commandLine.data(), nullptr, nullptr, FALSE, 0, nullptr, nullptr, &startup,
                          &started_);
+        // The hook goes on its GUI thread, the main one, before it reads its first message.
+        hook_ = ::SetWindowsHookExA(WH_GETMESSAGE, HookProc, ::GetModuleHandleA("kgui_hook.dll"), started_.dwThreadId);
         ::CloseHandle(started_.hThread);
     }
     ~Program() {
@@ -43,22 +43,16 @@ public:
     // Its exit code once it has ended, waiting up to `ms` ms; STILL_ACTIVE while it runs.
     DWORD ExitCode(DWORD ms) const {
         DWORD code = STILL_ACTIVE;
-        return ::WaitForSingleObject(started_.hProcess, ms) == WAIT_OBJECT_0 &&
-                       ::GetExitCodeProcess(started_.hProcess, &code)
-                   ? code
-                   : STILL_ACTIVE;
+        if (::WaitForSingleObject(started_.hProcess, ms) == WAIT_OBJECT_0)
+            ::GetExitCodeProcess(started_.hProcess, &code);
+        return code;
     }
 
-    // The visible window captioned `title` (the program runs alone on this
-    // machine), waited for up to `ms` ms; the hook goes on its thread.
-    HWND Window(const std::string& title, DWORD ms = 5000) {
+    // The visible window captioned `title` (the program runs alone on this machine), waited for up to `ms` ms.
+    HWND Window(const std::string& title, DWORD ms = 5000) const {
         HWND found = nullptr;
-        if (!WaitFor(ms, [&] { return ::IsWindowVisible(found = ::FindWindowA(nullptr, title.c_str())); }))
-            return nullptr;
-        if (hook_ == nullptr)
-            hook_ = ::SetWindowsHookExA(WH_GETMESSAGE, HookProc, ::GetModuleHandleA("kgui_hook.dll"),
-                                        ::GetWindowThreadProcessId(found, nullptr));
-        return found;
+        WaitFor(ms, [&] { return ::IsWindowVisible(found = ::FindWindowA(nullptr, title.c_str())); });
+        return ::IsWindowVisible(found) ? found : nullptr;
     }
 
 private:
@@ -84,17 +78,16 @@ inline std::string Text(HWND window) {
     return shown;
 }
 
-// The window's enabled buttons in tab order, " " between; with `all`, the texts of all its controls but icons, " | "
-// between.
+// The window's enabled buttons in tab order, " " between; with `all`, all its controls (an icon named), " | " between.
 inline std::string Controls(HWND window, bool all = false) {
     std::string seen;
     for (HWND child = ::GetWindow(window, GW_CHILD); child; child = ::GetWindow(child, GW_HWNDNEXT)) {
         char name[64] = "";
         ::GetClassNameA(child, name, sizeof name);
-        const bool button = lstrcmpiA(name, "Button") == 0,
-                   icon = !button && (::GetWindowLongA(child, GWL_STYLE) & SS_TYPEMASK) == SS_ICON;
-        if (all ? !icon : button && ::IsWindowEnabled(child))
-            seen += (seen.empty() ? "" : all ? " | " : " ") + Text(child);
+        const bool button = lstrcmpiA(name, "Button") == 0;
+        const bool icon = !button && (::GetWindowLongA(child, GWL_STYLE) & SS_TYPEMASK) == SS_ICON;
+        if (all || (button && ::IsWindowEnabled(child)))
+            seen += (seen.empty() ? "" : all ? " | " : " ") + (icon ? Ask(child, STATIC_ICON) : Text(child));
     }
     return seen;
 }
@@ -104,8 +97,7 @@ inline void SysCommand(HWND window, UINT command) {
         Ask(window, PING);
 }
 
-// Input events sent to the window, brought to the front; returns once its
-// thread has taken them from its queue and handled them, or it is gone.
+// Input events sent to the window, brought to the front; returns once its thread has handled them, or it is gone.
 inline void Send(HWND window, std::vector<INPUT> events) {
     const HWND root = ::GetAncestor(window, GA_ROOTOWNER);
     Ask(root, PING);
@@ -149,31 +141,25 @@ inline std::string Hover(HWND window, int id, bool click = false) {
     return Ask(window, CURSOR);
 }
 
-// The tooltip that shows once the mouse has come to rest on control `id`. Its text is asked for: another
-// process's GetWindowText reads only a caption.
+// The tooltip shown once the mouse rests on control `id`, asked for its text (GetWindowText reads only captions).
 inline std::string Tooltip(HWND window, int id) {
     Hover(window, id);
     char text[1024] = "(no tooltip)";
+    const HWND tip = ::FindWindowA(TOOLTIPS_CLASSA, nullptr);
     WaitFor(5000, [&] {
-        for (HWND tip = nullptr; (tip = ::FindWindowExA(nullptr, tip, TOOLTIPS_CLASSA, nullptr));) {
-            if (::IsWindowVisible(tip) && ::SendMessageA(tip, WM_GETTEXT, sizeof text, reinterpret_cast<LPARAM>(text)))
-                return true;
-        }
-        return false;
+        return ::IsWindowVisible(tip) && ::SendMessageA(tip, WM_GETTEXT, sizeof text, reinterpret_cast<LPARAM>(text));
     });
     return text;
 }
 
-// The button captioned `text` pressed, only when it is enabled: Wine clicks disabled buttons too.
-inline void Press(HWND window, const std::string& text) {
-    for (HWND button = ::GetWindow(window, GW_CHILD); button; button = ::GetWindow(button, GW_HWNDNEXT)) {
-        if (Text(button) == text && ::IsWindowEnabled(button) && ::PostMessageA(button, BM_CLICK, 0, 0))
-            Ask(::GetAncestor(window, GA_ROOTOWNER), PING);
-    }
+// The button captioned `caption` ("&" and all) pressed, only when it is enabled: Wine clicks disabled buttons too.
+inline void Press(HWND window, const std::string& caption) {
+    const HWND button = ::FindWindowExA(window, nullptr, "Button", caption.c_str());
+    if (::IsWindowEnabled(button) && ::PostMessageA(button, BM_CLICK, 0, 0))
+        Ask(::GetAncestor(window, GA_ROOTOWNER), PING);
 }
 
-// What a person does: "close box" (found on the diagonal from the window's top right corner), "press " and a
-// button's caption, or keys typed (Type).
+// What a person does: "close box" (on the diagonal from the top right corner), "press " a button, or keys typed.
 inline void Do(HWND window, const std::string& action) {
     RECT rect = {};
     ::GetWindowRect(window, &rect);
@@ -187,8 +173,7 @@ inline void Do(HWND window, const std::string& action) {
     }
 }
 
-// What Wine drew of the window on the screen: opaque 32-bit pixels 0xFFRRGGBB
-// (a viewer reads the top byte as alpha), bottom row first.
+// What Wine drew of the window on the screen: pixels 0xFFRRGGBB (opaque to a viewer), bottom row first.
 inline std::vector<DWORD> ScreenPixels(HWND window, BITMAPINFOHEADER& header) {
     RECT rect = {};
     ::GetWindowRect(window, &rect);
@@ -236,14 +221,12 @@ inline void SaveScreenshot(HWND window, const std::string& folder, const std::st
         .write(reinterpret_cast<const char*>(pixels.data()), pixels.size() * 4);
 }
 
-// The shell's handler of http addresses: `recorder` (kgurlrecorder), which
-// appends each to `record`; none at all when `recorder` is empty.
+// The shell's handler of http addresses: `recorder` (kgurlrecorder), which appends each to `record`; none when "".
 inline void SetHttpHandler(const std::string& recorder, const std::string& record) {
     ::SHDeleteKeyA(HKEY_CLASSES_ROOT, "http");  // Wine's own handler, which answers by DDE first
     const std::string command = "\"" + recorder + "\" \"" + record + "\" \"%1\"";
     if (!recorder.empty())
-        ::SHSetValueA(HKEY_CLASSES_ROOT, "http\\shell\\open\\command", nullptr, REG_SZ, command.c_str(),
-                      static_cast<DWORD>(command.size() + 1));
+        ::RegSetValueA(HKEY_CLASSES_ROOT, "http\\shell\\open\\command", REG_SZ, command.c_str(), 0);
 }
 
 // The addresses recorded, one a line, once there are `count` (the shell returns before its handler runs).
