@@ -1,7 +1,6 @@
-// kgdemo INSTALLER RECORDER FOLDER: the dialog part of scripts/demo, on a
-// machine where the driver runs: the link hovered and clicked with RECORDER as
-// the http handler, the About box, Uninstall pressed and its box answered.
-// Each step's screenshot goes to FOLDER as a BMP file.
+// kgdemo INSTALLER RECORDER FOLDER: the dialog part of scripts/demo, on a machine where the driver runs: the link
+// hovered and clicked with RECORDER as the http handler, the About box, Uninstall pressed and its box answered. Each
+// step's screenshot goes to FOLDER as a BMP file.
 #include <cstdio>
 
 #include "tests/ui/person.h"

@@ -14,6 +14,8 @@ const std::string DIALOG = "Kestrelgard v1.0 Installer", ABOUT = "About Kestrelg
 const std::string ADDRESS = "http://www.kestrelgard.example/", OTHER_ADDRESS = "http://www.example.com/kestrelgard/";
 // A box as Wine lays it out: its icon, its button, its text.
 std::string Said(const char* icon, const std::string& text) { return icon + (" | OK | " + text); }
+const std::string DRIVER_HELD = Said("exclamation", test::CopyFailed("kestgard.sys", ERROR_SHARING_VIOLATION, true));
+const std::string LIBRARY_HELD = Said("exclamation", test::CopyFailed("kestgard.dll", ERROR_SHARING_VIOLATION, true));
 const std::string INSTALLED = Said("information", test::INSTALLED), UPGRADED = Said("information", test::UPGRADED);
 const std::string ABOUT_BOX =
     "icon 128 | Kestrelgard Version 1.0 | (C) 2026 The Kestrelgard Developers | OK | No "
@@ -24,13 +26,6 @@ const std::string INSTALL = "This program installs Kestrelgard on your computer.
 const std::string UPGRADE = "This program upgrades the installed Kestrelgard to this version. | ";
 const std::string OFFERS_INSTALL = INSTALL + "Install Cancel | focus on ", ENDED = "the run ended with exit code 0";
 const std::string OFFERS_UPGRADE = UPGRADE + "Cancel Uninstall Upgrade | focus on ";
-
-// What a row does to the machine with the dialog open.
-void FolderInDriversPlace() { ::CreateDirectoryA(test::InstalledDriver().c_str(), nullptr); }
-void FolderRemoved() { ::RemoveDirectoryA(test::InstalledDriver().c_str()); }
-std::optional<test::Condition> held;  // the library, by another program, which shares only reading
-void LibraryHeld() { held.emplace(test::Fault{"message file in use"}); }
-void LibraryFree() { held.reset(); }
 
 class Dialog : public testing::Test {
 protected:
@@ -75,54 +70,50 @@ protected:
 
     std::optional<Program> program;
     HWND dialog = nullptr;
+    std::optional<test::Condition> held;  // a file, by another program, which shares only reading
 };
 
 TEST_F(Dialog, FollowsTheMachinesStateAndThePersonsKeysAndClicks) {
-    // what; where the dialog comes from; what happens to the machine first; what the person does ("": nothing, it
-    // just opened); the box then; what the dialog shows once it is answered
-    const std::tuple<std::string, From, void (*)(), const char*, std::string, std::string> rows[] = {
-        {"opened on a clean machine", CLEAN, nullptr, "", NO_BOX, OFFERS_INSTALL + "Install*"},
-        {"Tab", BEFORE, nullptr, "Tab", NO_BOX, OFFERS_INSTALL + "Cancel*"},
-        {"Tab past the disabled Uninstall and Upgrade", BEFORE, nullptr, "Tab", NO_BOX, OFFERS_INSTALL + "Install*"},
-        {"Shift+Tab", BEFORE, nullptr, "Shift+Tab", NO_BOX, OFFERS_INSTALL + "Cancel*"},
-        {"Alt+U of the disabled Uninstall", BEFORE, nullptr, "Alt+U", NO_BOX, OFFERS_INSTALL + "Cancel*"},
-        {"Alt+P of the disabled Upgrade", BEFORE, nullptr, "Alt+P", NO_BOX, OFFERS_INSTALL + "Cancel*"},
-        {"Escape", BEFORE, nullptr, "Escape", NO_BOX, ENDED},
-        {"the close box", CLEAN, nullptr, "close box", NO_BOX, ENDED},
-        {"Alt+F4", CLEAN, nullptr, "Alt+F4", NO_BOX, ENDED},
-        {"Cancel", CLEAN, nullptr, "press Cancel", NO_BOX, ENDED},
-        {"install", CLEAN, nullptr, "Enter", INSTALLED, INSTALL + DONE},
-        {"Enter on Close", BEFORE, nullptr, "Enter", NO_BOX, ENDED},
-        {"install, a folder in the driver's place", CLEAN, FolderInDriversPlace, "press &Install",
-         Said("exclamation", test::CopyFailed("kestgard.sys", ERROR_ACCESS_DENIED, true)), OFFERS_INSTALL + "Install*"},
-        {"install again, the folder gone", BEFORE, FolderRemoved, "Alt+I", INSTALLED, INSTALL + DONE},
-        {"Escape after the install", BEFORE, nullptr, "Escape", NO_BOX, ENDED},
-        {"opened with the driver running", RUNNING, nullptr, "", NO_BOX, OFFERS_UPGRADE + "Cancel*"},
-        {"Tab to Uninstall", BEFORE, nullptr, "Tab", NO_BOX, OFFERS_UPGRADE + "Uninstall*"},
-        {"Tab to Upgrade", BEFORE, nullptr, "Tab", NO_BOX, OFFERS_UPGRADE + "Upgrade*"},
-        {"Tab past the disabled Install", BEFORE, nullptr, "Tab", NO_BOX, OFFERS_UPGRADE + "Cancel*"},
-        {"Alt+I of the disabled Install", BEFORE, nullptr, "Alt+I", NO_BOX, OFFERS_UPGRADE + "Cancel*"},
-        {"Enter on the focused Cancel", BEFORE, nullptr, "Enter", NO_BOX, ENDED},
-        {"uninstall, Alt+U", RUNNING, nullptr, "Alt+U", Said("information", test::REMOVED), UPGRADE + DONE},
-        {"the close box after the uninstall", BEFORE, nullptr, "close box", NO_BOX, ENDED},
-        {"upgrade, Alt+P, the library held by another program", RUNNING, LibraryHeld, "Alt+P",
-         Said("exclamation", test::CopyFailed("kestgard.dll", ERROR_SHARING_VIOLATION, true)),
-         OFFERS_UPGRADE + "Upgrade"},
-        {"Enter on the focused Upgrade, the library free: the running driver moved aside", BEFORE, LibraryFree, "Enter",
-         UPGRADED, UPGRADE + DONE},
-        {"Alt+F4 after the upgrade", BEFORE, nullptr, "Alt+F4", NO_BOX, ENDED},
+    // what; where the dialog comes from; the file another program holds from then on ("": as before, "free": none);
+    // what the person does ("": nothing, it just opened); the box then; what the dialog shows once it is answered
+    const std::tuple<std::string, From, std::string, const char*, std::string, std::string> rows[] = {
+        {"opened on a clean machine", CLEAN, "", "", NO_BOX, OFFERS_INSTALL + "Install*"},
+        {"Shift+Tab past the disabled Upgrade, Uninstall", BEFORE, "", "Shift+Tab", NO_BOX, OFFERS_INSTALL + "Cancel*"},
+        {"Alt+U of the disabled Uninstall", BEFORE, "", "Alt+U", NO_BOX, OFFERS_INSTALL + "Cancel*"},
+        {"Alt+P of the disabled Upgrade", BEFORE, "", "Alt+P", NO_BOX, OFFERS_INSTALL + "Cancel*"},
+        {"Escape", BEFORE, "", "Escape", NO_BOX, ENDED},
+        {"the close box", CLEAN, "", "close box", NO_BOX, ENDED},
+        {"Alt+F4", CLEAN, "", "Alt+F4", NO_BOX, ENDED},
+        {"Cancel", CLEAN, "", "press Cancel", NO_BOX, ENDED},
+        {"install", CLEAN, "", "Enter", INSTALLED, INSTALL + DONE},
+        {"Enter on Close", BEFORE, "", "Enter", NO_BOX, ENDED},
+        {"install, driver held", CLEAN, "driver in use", "press &Install", DRIVER_HELD, OFFERS_INSTALL + "Install*"},
+        {"install again, driver free", BEFORE, "free", "Alt+I", INSTALLED, INSTALL + DONE},
+        {"Escape after the install", BEFORE, "", "Escape", NO_BOX, ENDED},
+        {"opened with the driver running", RUNNING, "", "", NO_BOX, OFFERS_UPGRADE + "Cancel*"},
+        {"Tab to Uninstall", BEFORE, "", "Tab", NO_BOX, OFFERS_UPGRADE + "Uninstall*"},
+        {"Tab to Upgrade", BEFORE, "", "Tab", NO_BOX, OFFERS_UPGRADE + "Upgrade*"},
+        {"Tab past the disabled Install", BEFORE, "", "Tab", NO_BOX, OFFERS_UPGRADE + "Cancel*"},
+        {"Alt+I of the disabled Install", BEFORE, "", "Alt+I", NO_BOX, OFFERS_UPGRADE + "Cancel*"},
+        {"Enter on the focused Cancel", BEFORE, "", "Enter", NO_BOX, ENDED},
+        {"uninstall, Alt+U", RUNNING, "", "Alt+U", Said("information", test::REMOVED), UPGRADE + DONE},
+        {"the close box after the uninstall", BEFORE, "", "close box", NO_BOX, ENDED},
+        {"upgrade, library held", RUNNING, "message file in use", "Alt+P", LIBRARY_HELD, OFFERS_UPGRADE + "Upgrade"},
+        {"Enter on Upgrade, library free: the running driver moved aside", BEFORE, "free", "Enter", UPGRADED,
+         UPGRADE + DONE},
+        {"Alt+F4 after the upgrade", BEFORE, "", "Alt+F4", NO_BOX, ENDED},
     };
-    for (const auto& [what, from, first, does, box, seen] : rows) {
+    for (const auto& [what, from, file, does, box, seen] : rows) {
         Open(from, what);
-        if (first)
-            first();
+        if (!file.empty())
+            file == "free" ? held.reset() : (void)held.emplace(test::Fault{file});
         *does ? Do(dialog, does) : SaveScreenshot(dialog, KG_SHOTS, what);
         EXPECT_EQ(box, Box(what, box == NO_BOX ? 0 : 5000)) << what;
         EXPECT_EQ(seen, Seen()) << what;
     }
 }
 
-TEST_F(Dialog, SystemCommandsTheAboutBoxTheIconsAndMinimisedPainting) {
+TEST_F(Dialog, SystemCommandsTheAboutBoxTheIconsThePaintingAndTheLinkThroughTheShell) {
     // what; the system command first (0: none); how the About box is closed; the hook's call in the dialog (PING:
     // none, the About box is read). A minimised dialog has no client area under Wine: icon 128 (32 by 32) centred on
     // it is at (0 - 32 + 1) / 2.
@@ -137,31 +128,27 @@ TEST_F(Dialog, SystemCommandsTheAboutBoxTheIconsAndMinimisedPainting) {
         {"minimised", SC_MINIMIZE, "", PAINT, "1 erased, icon 128 at -15,-15"},
         {"restored", SC_RESTORE, "", PAINT, "0 erased, nothing drawn"},
     };
-    Open(CLEAN, "for its system menu");
+    Open(CLEAN, "for its system menu and its link");
     for (const auto& [what, command, close, call, seen] : rows) {
         if (command)
             SysCommand(dialog, command);
         EXPECT_EQ(seen, call == PING ? Box(what, *close ? 5000 : 0, ABOUT, close) : Ask(dialog, call)) << what;
     }
-}
-
-TEST_F(Dialog, TheLinkOpensItsAddressThroughTheShell) {
     const test::TempDir dir;
     const std::string record = dir.Str("opened.txt");
-    Open(CLEAN, "for the link");
     EXPECT_EQ("blue", LinkColour(dialog, IDC_HYPERLINK)) << "the link at first, painted before the mouse comes";
     EXPECT_EQ("arrow", Hover(dialog, IDC_INFO)) << "the cursor over the info line";
     EXPECT_EQ("hand", Hover(dialog, IDC_HYPERLINK)) << "the cursor over the link";
     // what the person does, one row after the other; whether the shell has an http handler; the link's new text
     // ("": unchanged); the tooltip then; the addresses the shell opened so far; the box; the link's colour after
-    const std::tuple<std::string, bool, std::string, std::string, std::string, std::string, const char*> rows[] = {
+    const std::tuple<std::string, bool, std::string, std::string, std::string, std::string, const char*> clicks[] = {
         {"click, no http handler", false, "", ADDRESS, "",
          Said("stop", "There is no application associated\nwith the given filename extension."), "blue"},
         {"click", true, "", ADDRESS, ADDRESS + "\n", NO_BOX, "purple"},
         {"click after a new text", true, OTHER_ADDRESS, OTHER_ADDRESS, ADDRESS + "\n" + OTHER_ADDRESS + "\n", NO_BOX,
          "purple"},
     };
-    for (const auto& [what, handler, text, tooltip, opened, box, colour] : rows) {
+    for (const auto& [what, handler, text, tooltip, opened, box, colour] : clicks) {
         SetHttpHandler(handler ? KG_RECORDER : "", record);
         if (!text.empty())
             ::SetWindowTextA(::GetDlgItem(dialog, IDC_HYPERLINK), text.c_str());

@@ -64,10 +64,9 @@ private:
 inline std::string Ask(HWND window, Call call) {
     static const UINT message = ::RegisterWindowMessageA(HOOK_CALL);
     const LONG before = answers;
-    const bool posted = ::PostMessageA(window, message, call, 0);
-    return posted && WaitFor(10000, [&] { return answers != before || !::IsWindow(window); }) && answers != before
-               ? answer
-               : "";
+    if (::PostMessageA(window, message, call, 0))
+        WaitFor(10000, [&] { return answers != before || !::IsWindow(window); });
+    return answers != before ? answer : "";
 }
 
 // A control's text as a person reads it: without the "&" of its access key.
