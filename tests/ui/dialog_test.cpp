@@ -29,8 +29,7 @@ const std::string OFFERS_UPGRADE = UPGRADE + "Cancel Uninstall Upgrade | focus o
 
 class Dialog : public testing::Test {
 protected:
-    // Where a row's dialog comes from: opened on a clean machine, on one
-    // where the driver runs, or the row before's, still open.
+    // Where a row's dialog comes from: a clean machine, one where the driver runs, or the row before, still open.
     enum From { CLEAN, RUNNING, BEFORE };
 
     void Open(From from, const std::string& what) {
@@ -114,9 +113,8 @@ TEST_F(Dialog, FollowsTheMachinesStateAndThePersonsKeysAndClicks) {
 }
 
 TEST_F(Dialog, SystemCommandsTheAboutBoxTheIconsThePaintingAndTheLinkThroughTheShell) {
-    // what; the system command first (0: none); how the About box is closed; the hook's call in the dialog (PING:
-    // none, the About box is read). A minimised dialog has no client area under Wine: icon 128 (32 by 32) centred on
-    // it is at (0 - 32 + 1) / 2.
+    // what; the system command (0: none); how the About box is closed; the hook's call (PING: the About box is read).
+    // A minimised dialog has no client area under Wine: icon 128 (32 by 32) centred on it is at (0 - 32 + 1) / 2.
     const std::tuple<const char*, UINT, const char*, Call, std::string> rows[] = {
         {"the system menu's last items", 0, "", MENU_END, "separator | 16 &About Kestrelgard..."},
         {"the icons", 0, "", ICONS, "big icon 128, small none, drag icon 128"},

@@ -201,9 +201,7 @@ inline std::string LinkColour(HWND window, int id) {
         purple = std::count(pixels.begin(), pixels.end(), 0xFF800080);
         return (blue > 0) != (purple > 0);
     });
-    return blue && !purple   ? "blue"
-           : purple && !blue ? "purple"
-                             : std::to_string(blue) + " blue and " + std::to_string(purple) + " purple pixels";
+    return blue && !purple ? "blue" : purple && !blue ? "purple" : "neither, or both";
 }
 
 // The window as Wine drew it, as the BMP file `name` in `folder`.
