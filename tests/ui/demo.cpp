@@ -1,7 +1,6 @@
-// kgdemo INSTALLER RECORDER FOLDER: the dialog part of scripts/demo, on a
-// machine where the driver runs: the link hovered and clicked with RECORDER as
-// the http handler, the About box, Uninstall pressed and its box answered.
-// Each step's screenshot goes to FOLDER as a BMP file.
+// kgdemo INSTALLER RECORDER FOLDER: the dialog part of scripts/demo, on a machine where the driver runs: the link
+// hovered and clicked with RECORDER as the http handler, the About box, Uninstall pressed and its box answered. Each
+// step's screenshot goes to FOLDER as a BMP file.
 #include <cstdio>
 
 #include "tests/ui/person.h"
@@ -13,10 +12,9 @@ int main(int argc, char** argv) {
     if (argc != 4)
         return 2;
     const std::string folder = argv[3], record = folder + "\\opened.txt";
-    const auto shot = [&](HWND window, const char* name) { SaveScreenshot(window, folder + "\\" + name + ".bmp"); };
     Program program(argv[1]);
     const HWND dialog = program.Window("Kestrelgard v1.0 Installer", 20000);
-    shot(dialog, "1-dialog");
+    SaveScreenshot(dialog, folder, "1-dialog");
     SetHttpHandler(argv[2], record);
     std::printf("over the link: the %s cursor\n", Hover(dialog, IDC_HYPERLINK).c_str());
     std::printf("its tooltip: %s\n", Tooltip(dialog, IDC_HYPERLINK).c_str());
@@ -24,14 +22,14 @@ int main(int argc, char** argv) {
     const std::string opened = Opened(record, 1);
     std::printf("clicked, the shell was asked to open: %s", opened.empty() ? "nothing\n" : opened.c_str());
     std::printf("the link now: %s\n", LinkColour(dialog, IDC_HYPERLINK).c_str());
-    shot(dialog, "1-link-followed");
+    SaveScreenshot(dialog, folder, "1-link-followed");
     SysCommand(dialog, 16);
-    shot(program.Window("About Kestrelgard v1.0"), "2-about");
-    Do(program.Window("About Kestrelgard v1.0"), "press OK");
-    Press(dialog, "Uninstall");
-    shot(program.Window("Kgsetup"), "3-uninstalled");
+    SaveScreenshot(program.Window("About Kestrelgard v1.0"), folder, "2-about");
+    Press(program.Window("About Kestrelgard v1.0"), "OK");
+    Press(dialog, "&Uninstall");
+    SaveScreenshot(program.Window("Kgsetup"), folder, "3-uninstalled");
     Press(program.Window("Kgsetup"), "OK");
-    shot(dialog, "4-close");
+    SaveScreenshot(dialog, folder, "4-close");
     Press(dialog, "Close");
     std::printf("dialog run ended: exit code %lu\n", program.ExitCode(10000));
     return 0;

@@ -1,86 +1,58 @@
-// The packed installer's dialog used as a person uses it, under Xvfb: started without arguments on this machine, made
-// a kind of machine through the product (tests/installer/machine.h), driven from this process (person.h).
-// Screenshots of the states, boxes and the About box go to KG_SHOTS.
+// The packed installer's dialog used as a person uses it, under Xvfb, driven from this process (person.h) on
+// machines made through the product (tests/installer/machine.h). Screenshots of what it shows go to KG_SHOTS.
 #include <gtest/gtest.h>
 
-#include <optional>
-
-#include "framework/system_text.h"
 #include "tests/installer/machine.h"
+#include "tests/support/texts.h"
 #include "tests/ui/person.h"
 #include "ui/resource.h"
 
 namespace kg::ui {
 namespace {
 
-const std::string DIALOG = "Kestrelgard v1.0 Installer", ABOUT = "About Kestrelgard v1.0", BOX = "Kgsetup";
-const std::string INSTALLED = "information: Kestrelgard has been successfully installed. [OK]";
-const std::string REMOVED =
-    "information: Kestrelgard has been successfully removed from your system.\nPlease reboot to complete "
-    "uninstallation. [OK]";
-const std::string UPGRADED =
-    "information: The new version of Kestrelgard has been successfully copied to your system.\nPlease reboot for the "
-    "upgrade to take effect. [OK]";
-const std::string NO_ASSOCIATION = "stop: There is no application associated\nwith the given filename extension. [OK]";
+const std::string DIALOG = "Kestrelgard v1.0 Installer", ABOUT = "About Kestrelgard v1.0", NO_BOX = "no box";
 const std::string ADDRESS = "http://www.kestrelgard.example/", OTHER_ADDRESS = "http://www.example.com/kestrelgard/";
-
-// A box shows the system's text without its line end.
-std::string CopyFailed(DWORD code, const std::string& name = "kestgard.sys") {
-    const std::string text = FormatSystemMessage(code);
-    return "exclamation: An error occurred while copying the file " + name + ":\n" +
-           text.substr(0, text.find_last_not_of("\r\n") + 1) + " [OK]";
-}
-
-// What the dialog shows: its info line, its enabled buttons in tab order, and
-// the focus ("*": it has the default button's look, the one Enter presses).
-const std::string OFFERS_INSTALL = "This program installs Kestrelgard on your computer. | Install Cancel | focus on ";
-const std::string OFFERS_UPGRADE =
-    "This program upgrades the installed Kestrelgard to this version. | Cancel Uninstall Upgrade | focus on ";
-const std::string INSTALL_DONE = "This program installs Kestrelgard on your computer. | Close | focus on Close*";
-const std::string UPGRADE_DONE =
-    "This program upgrades the installed Kestrelgard to this version. | Close | focus on Close*";
-const std::string ENDED = "the run ended with exit code 0", NO_BOX = "no box";
-
-// What a row does to the machine with the dialog open.
-void FolderInDriversPlace() { ::CreateDirectoryA(test::InstalledDriver().c_str(), nullptr); }
-void FolderRemoved() { ::RemoveDirectoryA(test::InstalledDriver().c_str()); }
-FileHandle heldLibrary;  // by another program, which shares only reading
-void LibraryHeld() {
-    heldLibrary.Reset(::CreateFileA(test::InstalledMessageFile().c_str(), GENERIC_WRITE, FILE_SHARE_READ, nullptr,
-                                    OPEN_EXISTING, 0, nullptr));
-}
-void LibraryFree() { heldLibrary.Reset(); }
+// A box as Wine lays it out: its icon, its button, its text.
+std::string Said(const char* icon, const std::string& text) { return icon + (" | OK | " + text); }
+const std::string DRIVER_HELD = Said("exclamation", test::CopyFailed("kestgard.sys", ERROR_SHARING_VIOLATION, true));
+const std::string LIBRARY_HELD = Said("exclamation", test::CopyFailed("kestgard.dll", ERROR_SHARING_VIOLATION, true));
+const std::string INSTALLED = Said("information", test::INSTALLED), UPGRADED = Said("information", test::UPGRADED);
+const std::string ABOUT_BOX =
+    "icon 128 | Kestrelgard Version 1.0 | (C) 2026 The Kestrelgard Developers | OK | No "
+    "warranty.";
+// What the dialog shows: its info line | its enabled buttons in tab order | the focus ("*": it has the default
+// button's look, the one Enter presses); or that the run ended.
+const std::string INSTALL = "This program installs Kestrelgard on your computer. | ", DONE = "Close | focus on Close*";
+const std::string UPGRADE = "This program upgrades the installed Kestrelgard to this version. | ";
+const std::string OFFERS_INSTALL = INSTALL + "Install Cancel | focus on ", ENDED = "the run ended with exit code 0";
+const std::string OFFERS_UPGRADE = UPGRADE + "Cancel Uninstall Upgrade | focus on ";
 
 class Dialog : public testing::Test {
 protected:
-    // Where a row's dialog comes from: opened on a clean machine, on one
-    // where the driver runs, or the row before's, still open.
-    enum From { CLEAN, INSTALLED_MACHINE, BEFORE };
+    // Where a row's dialog comes from: a clean machine, one where the driver runs, or the row before, still open.
+    enum From { CLEAN, RUNNING, BEFORE };
 
     void Open(From from, const std::string& what) {
         if (from == BEFORE)
             return;
         program.reset();
-        FolderRemoved();
         test::Prepare(from == CLEAN ? test::Clean : test::Installed);
         program.emplace(KG_INSTALLER);
         ASSERT_NE(nullptr, dialog = program->Window(DIALOG, 20000)) << what << ": the dialog did not open";
     }
 
-    void Shot(HWND window, const std::string& name) { SaveScreenshot(window, KG_SHOTS "\\" + name + ".bmp"); }
-
-    // The box open within `ms` ms, as "icon: text [enabled buttons]", then answered with OK; "no box" when none.
-    std::string Box(const std::string& what, DWORD ms = 5000) {
-        const HWND box = program->Window(BOX, ms);
+    // The dialog's window captioned `caption`, open within `ms` ms, as its controls show it, once `answer` has
+    // closed it and the dialog is active again; NO_BOX when none opens.
+    std::string Box(const std::string& what, DWORD ms, const std::string& caption = "Kgsetup",
+                    const char* answer = "press OK") {
+        const HWND box = program->Window(caption, ms);
         if (box == nullptr)
             return NO_BOX;
-        EXPECT_EQ(dialog, ::GetWindow(box, GW_OWNER)) << what << ": the box is not the dialog's";
-        const std::string seen =
-            Ask(box, STATIC_ICON) + ": " + Text(::GetDlgItem(box, 0xFFFF)) + " [" + Controls(box) + "]";
-        Shot(box, "box " + what);
-        Press(box, "OK");
-        Shot(dialog, "dialog after " + what);
-        return seen;
+        const std::string seen = Controls(box, true) + (::GetWindow(box, GW_OWNER) == dialog ? "" : " (not owned)");
+        SaveScreenshot(box, KG_SHOTS, what);
+        Do(box, answer);
+        const bool back = program->Window(caption, 0) == nullptr && ::GetForegroundWindow() == dialog;
+        return seen + (back ? "" : " (still open, or the dialog not active)");
     }
 
     std::string Seen() {
@@ -97,145 +69,93 @@ protected:
 
     std::optional<Program> program;
     HWND dialog = nullptr;
+    std::optional<test::Condition> held;  // a file, by another program, which shares only reading
 };
 
 TEST_F(Dialog, FollowsTheMachinesStateAndThePersonsKeysAndClicks) {
-    // what; where the dialog comes from; what happens to the machine first (nullptr: nothing); what the person does
-    // ("": nothing, it just opened); the box then; what the dialog shows once it is answered
-    const struct {
-        std::string what;
-        From from;
-        void (*first)();
-        const char* does;
-        std::string box, seen;
-    } rows[] = {
-        {"opened on a clean machine", CLEAN, nullptr, "", NO_BOX, OFFERS_INSTALL + "Install*"},
-        {"Tab", BEFORE, nullptr, "Tab", NO_BOX, OFFERS_INSTALL + "Cancel*"},
-        {"Tab past the disabled Uninstall and Upgrade", BEFORE, nullptr, "Tab", NO_BOX, OFFERS_INSTALL + "Install*"},
-        {"Shift+Tab", BEFORE, nullptr, "Shift+Tab", NO_BOX, OFFERS_INSTALL + "Cancel*"},
-        {"Alt+U of the disabled Uninstall", BEFORE, nullptr, "Alt+U", NO_BOX, OFFERS_INSTALL + "Cancel*"},
-        {"Alt+P of the disabled Upgrade", BEFORE, nullptr, "Alt+P", NO_BOX, OFFERS_INSTALL + "Cancel*"},
-        {"Escape", BEFORE, nullptr, "Escape", NO_BOX, ENDED},
-        {"the close box", CLEAN, nullptr, "close box", NO_BOX, ENDED},
-        {"Alt+F4", CLEAN, nullptr, "Alt+F4", NO_BOX, ENDED},
-        {"Cancel", CLEAN, nullptr, "press Cancel", NO_BOX, ENDED},
-        {"install", CLEAN, nullptr, "Enter", INSTALLED, INSTALL_DONE},
-        {"Enter on Close", BEFORE, nullptr, "Enter", NO_BOX, ENDED},
-        {"install, a folder in the driver's place", CLEAN, FolderInDriversPlace, "press Install",
-         CopyFailed(ERROR_ACCESS_DENIED), OFFERS_INSTALL + "Install*"},
-        {"install again, the folder gone", BEFORE, FolderRemoved, "Alt+I", INSTALLED, INSTALL_DONE},
-        {"Escape after the install", BEFORE, nullptr, "Escape", NO_BOX, ENDED},
-        {"opened with the driver running", INSTALLED_MACHINE, nullptr, "", NO_BOX, OFFERS_UPGRADE + "Cancel*"},
-        {"Tab to Uninstall", BEFORE, nullptr, "Tab", NO_BOX, OFFERS_UPGRADE + "Uninstall*"},
-        {"Tab to Upgrade", BEFORE, nullptr, "Tab", NO_BOX, OFFERS_UPGRADE + "Upgrade*"},
-        {"Tab past the disabled Install", BEFORE, nullptr, "Tab", NO_BOX, OFFERS_UPGRADE + "Cancel*"},
-        {"Alt+I of the disabled Install", BEFORE, nullptr, "Alt+I", NO_BOX, OFFERS_UPGRADE + "Cancel*"},
-        {"Enter on the focused Cancel", BEFORE, nullptr, "Enter", NO_BOX, ENDED},
-        {"uninstall, Alt+U", INSTALLED_MACHINE, nullptr, "Alt+U", REMOVED, UPGRADE_DONE},
-        {"the close box after the uninstall", BEFORE, nullptr, "close box", NO_BOX, ENDED},
-        {"upgrade, Alt+P, the library held by another program", INSTALLED_MACHINE, LibraryHeld, "Alt+P",
-         CopyFailed(ERROR_SHARING_VIOLATION, "kestgard.dll"), OFFERS_UPGRADE + "Upgrade"},
-        {"Enter on the focused Upgrade, the library free: the running driver moved aside", BEFORE, LibraryFree, "Enter",
-         UPGRADED, UPGRADE_DONE},
-        {"Alt+F4 after the upgrade", BEFORE, nullptr, "Alt+F4", NO_BOX, ENDED},
+    // what; where the dialog comes from; the file another program holds from then on ("": as before, "free": none);
+    // what the person does ("": nothing, it just opened); the box then; what the dialog shows once it is answered
+    const std::tuple<std::string, From, std::string, const char*, std::string, std::string> rows[] = {
+        {"opened on a clean machine", CLEAN, "", "", NO_BOX, OFFERS_INSTALL + "Install*"},
+        {"Shift+Tab past the disabled Upgrade, Uninstall", BEFORE, "", "Shift+Tab", NO_BOX, OFFERS_INSTALL + "Cancel*"},
+        {"Alt+U of the disabled Uninstall", BEFORE, "", "Alt+U", NO_BOX, OFFERS_INSTALL + "Cancel*"},
+        {"Alt+P of the disabled Upgrade", BEFORE, "", "Alt+P", NO_BOX, OFFERS_INSTALL + "Cancel*"},
+        {"Escape", BEFORE, "", "Escape", NO_BOX, ENDED},
+        {"the close box", CLEAN, "", "close box", NO_BOX, ENDED},
+        {"Alt+F4", CLEAN, "", "Alt+F4", NO_BOX, ENDED},
+        {"Cancel", CLEAN, "", "press Cancel", NO_BOX, ENDED},
+        {"install", CLEAN, "", "Enter", INSTALLED, INSTALL + DONE},
+        {"Enter on Close", BEFORE, "", "Enter", NO_BOX, ENDED},
+        {"install, driver held", CLEAN, "driver in use", "press &Install", DRIVER_HELD, OFFERS_INSTALL + "Install*"},
+        {"install again, driver free", BEFORE, "free", "Alt+I", INSTALLED, INSTALL + DONE},
+        {"Escape after the install", BEFORE, "", "Escape", NO_BOX, ENDED},
+        {"opened with the driver running", RUNNING, "", "", NO_BOX, OFFERS_UPGRADE + "Cancel*"},
+        {"Tab to Uninstall", BEFORE, "", "Tab", NO_BOX, OFFERS_UPGRADE + "Uninstall*"},
+        {"Tab to Upgrade", BEFORE, "", "Tab", NO_BOX, OFFERS_UPGRADE + "Upgrade*"},
+        {"Tab past the disabled Install", BEFORE, "", "Tab", NO_BOX, OFFERS_UPGRADE + "Cancel*"},
+        {"Alt+I of the disabled Install", BEFORE, "", "Alt+I", NO_BOX, OFFERS_UPGRADE + "Cancel*"},
+        {"Enter on the focused Cancel", BEFORE, "", "Enter", NO_BOX, ENDED},
+        {"uninstall, Alt+U", RUNNING, "", "Alt+U", Said("information", test::REMOVED), UPGRADE + DONE},
+        {"the close box after the uninstall", BEFORE, "", "close box", NO_BOX, ENDED},
+        {"upgrade, library held", RUNNING, "message file in use", "Alt+P", LIBRARY_HELD, OFFERS_UPGRADE + "Upgrade"},
+        {"Enter on Upgrade, library free: the running driver moved aside", BEFORE, "free", "Enter", UPGRADED,
+         UPGRADE + DONE},
+        {"Alt+F4 after the upgrade", BEFORE, "", "Alt+F4", NO_BOX, ENDED},
     };
-    for (const auto& row : rows) {
-        Open(row.from, row.what);
-        if (row.first)
-            row.first();
-        *row.does ? Do(dialog, row.does) : Shot(dialog, "dialog " + row.what);
-        EXPECT_EQ(row.box, Box(row.what, row.box == NO_BOX ? 0 : 5000)) << row.what;
-        EXPECT_EQ(row.seen, Seen()) << row.what;
+    for (const auto& [what, from, file, does, box, seen] : rows) {
+        Open(from, what);
+        if (!file.empty())
+            file == "free" ? held.reset() : (void)held.emplace(test::Fault{file});
+        *does ? Do(dialog, does) : SaveScreenshot(dialog, KG_SHOTS, what);
+        EXPECT_EQ(box, Box(what, box == NO_BOX ? 0 : 5000)) << what;
+        EXPECT_EQ(seen, Seen()) << what;
     }
 }
 
-TEST_F(Dialog, SystemCommands16To31OpenTheAboutBox) {
-    // what; the system command; how the About box is closed (nullptr: none opens)
-    const struct {
-        const char* what;
-        UINT command;
-        const char* close;
-    } rows[] = {
-        {"the About item, closed by OK", 16, "press OK"},
-        {"command 17, closed by Escape", 17, "Escape"},
-        {"command 31, closed by Enter", 31, "Enter"},
-        {"command 15", 15, nullptr},
-        {"command 32", 32, nullptr},
+TEST_F(Dialog, SystemCommandsTheAboutBoxTheIconsThePaintingAndTheLinkThroughTheShell) {
+    // what; the system command (0: none); how the About box is closed; the hook's call (PING: the About box is read).
+    // A minimised dialog has no client area under Wine: icon 128 (32 by 32) centred on it is at (0 - 32 + 1) / 2.
+    const std::tuple<const char*, UINT, const char*, Call, std::string> rows[] = {
+        {"the system menu's last items", 0, "", MENU_END, "separator | 16 &About Kestrelgard..."},
+        {"the icons", 0, "", ICONS, "big icon 128, small none, drag icon 128"},
+        {"the About item, closed by OK", 16, "press OK", PING, ABOUT_BOX},
+        {"command 17, closed by Escape", 17, "Escape", PING, ABOUT_BOX},
+        {"command 31, closed by Enter", 31, "Enter", PING, ABOUT_BOX},
+        {"command 15", 15, "", PING, NO_BOX},
+        {"command 32", 32, "", PING, NO_BOX},
+        {"minimised", SC_MINIMIZE, "", PAINT, "1 erased, icon 128 at -15,-15"},
+        {"restored", SC_RESTORE, "", PAINT, "0 erased, nothing drawn"},
     };
-    Open(CLEAN, "for the About box");
-    for (const auto& row : rows) {
-        SysCommand(dialog, row.command);
-        const HWND about = program->Window(ABOUT, row.close ? 5000 : 0);
-        EXPECT_EQ(row.close != nullptr, about != nullptr) << row.what << ": the About box opened, or did not";
-        if (about == nullptr)
-            continue;
-        EXPECT_EQ("icon 128 | Kestrelgard Version 1.0 | (C) 2026 The Kestrelgard Developers | OK | No warranty.",
-                  Ask(about, STATIC_ICON) + " | " + Controls(about, true))
-            << row.what;
-        EXPECT_EQ(dialog, ::GetWindow(about, GW_OWNER)) << row.what << ": the About box is not the dialog's";
-        if (row.command == 16)
-            Shot(about, "about");
-        Do(about, row.close);
-        EXPECT_TRUE(program->Window(ABOUT, 0) == nullptr && ::GetForegroundWindow() == dialog)
-            << row.what << ": the About box stayed, or the dialog is not active again";
+    Open(CLEAN, "for its system menu and its link");
+    for (const auto& [what, command, close, call, seen] : rows) {
+        if (command)
+            SysCommand(dialog, command);
+        EXPECT_EQ(seen, call == PING ? Box(what, *close ? 5000 : 0, ABOUT, close) : Ask(dialog, call)) << what;
     }
-}
-
-TEST_F(Dialog, SystemMenuIconsAndMinimisedPainting) {
-    // what; the system command first (0: none); the hook's call in the dialog's thread; its answer. A minimised
-    // dialog has no client area under Wine: icon 128 (32 by 32) centred on it is at (0 - 32 + 1) / 2.
-    const struct {
-        const char* what;
-        UINT command;
-        Call call;
-        const char* seen;
-    } rows[] = {
-        {"the system menu's last items", 0, MENU_END, "separator | 16 &About Kestrelgard..."},
-        {"the icons", 0, ICONS, "big icon 128, small none, drag icon 128"},
-        {"minimised", SC_MINIMIZE, PAINT, "1 erased, icon 128 at -15,-15"},
-        {"restored", SC_RESTORE, PAINT, "0 erased, nothing drawn"},
-    };
-    Open(CLEAN, "for its menu and icons");
-    for (const auto& row : rows) {
-        if (row.command)
-            SysCommand(dialog, row.command);
-        EXPECT_EQ(row.seen, Ask(dialog, row.call)) << row.what;
-    }
-}
-
-TEST_F(Dialog, TheLinkOpensItsAddressThroughTheShell) {
     const test::TempDir dir;
     const std::string record = dir.Str("opened.txt");
-    Open(CLEAN, "for the link");
-    EXPECT_EQ("blue", LinkColour(dialog, IDC_HYPERLINK)) << "the link at first";
+    EXPECT_EQ("blue", LinkColour(dialog, IDC_HYPERLINK)) << "the link at first, painted before the mouse comes";
     EXPECT_EQ("arrow", Hover(dialog, IDC_INFO)) << "the cursor over the info line";
     EXPECT_EQ("hand", Hover(dialog, IDC_HYPERLINK)) << "the cursor over the link";
-    // what the user does, one row after the other; whether the shell has an http handler; the link's new text
-    // (nullptr: unchanged); the tooltip then; the addresses the shell opened so far; the box shown; the link's colour
-    // after
-    const struct {
-        std::string what;
-        bool handler;
-        const char* text;
-        std::string tooltip, opened, box;
-        const char* colour;
-    } rows[] = {
-        {"click, no http handler", false, nullptr, ADDRESS, "", NO_ASSOCIATION, "blue"},
-        {"click", true, nullptr, ADDRESS, ADDRESS + "\n", NO_BOX, "purple"},
-        {"click after a new text", true, OTHER_ADDRESS.c_str(), OTHER_ADDRESS, ADDRESS + "\n" + OTHER_ADDRESS + "\n",
-         NO_BOX, "purple"},
+    // what the person does, one row after the other; whether the shell has an http handler; the link's new text
+    // ("": unchanged); the tooltip then; the addresses the shell opened so far; the box; the link's colour after
+    const std::tuple<std::string, bool, std::string, std::string, std::string, std::string, const char*> clicks[] = {
+        {"click, no http handler", false, "", ADDRESS, "",
+         Said("stop", "There is no application associated\nwith the given filename extension."), "blue"},
+        {"click", true, "", ADDRESS, ADDRESS + "\n", NO_BOX, "purple"},
+        {"click after a new text", true, OTHER_ADDRESS, OTHER_ADDRESS, ADDRESS + "\n" + OTHER_ADDRESS + "\n", NO_BOX,
+         "purple"},
     };
-    for (const auto& row : rows) {
-        SetHttpHandler(row.handler ? KG_RECORDER : "", record);
-        if (row.text)
-            ::SetWindowTextA(::GetDlgItem(dialog, IDC_HYPERLINK), row.text);
-        EXPECT_EQ(row.tooltip, Tooltip(dialog, IDC_HYPERLINK)) << row.what;
+    for (const auto& [what, handler, text, tooltip, opened, box, colour] : clicks) {
+        SetHttpHandler(handler ? KG_RECORDER : "", record);
+        if (!text.empty())
+            ::SetWindowTextA(::GetDlgItem(dialog, IDC_HYPERLINK), text.c_str());
+        EXPECT_EQ(tooltip, Tooltip(dialog, IDC_HYPERLINK)) << what;
         Hover(dialog, IDC_HYPERLINK, true);
-        EXPECT_EQ(row.opened, Opened(record, std::count(row.opened.begin(), row.opened.end(), '\n'))) << row.what;
-        EXPECT_EQ(row.box, Box(row.what, row.handler ? 0 : 5000)) << row.what;
-        EXPECT_EQ(row.colour, LinkColour(dialog, IDC_HYPERLINK)) << row.what;
+        EXPECT_EQ(opened, Opened(record, std::count(opened.begin(), opened.end(), '\n'))) << what;
+        EXPECT_EQ(box, Box(what, handler ? 0 : 5000)) << what;
+        EXPECT_EQ(colour, LinkColour(dialog, IDC_HYPERLINK)) << what;
         Hover(dialog, IDC_INFO);
-        Shot(dialog, "link after " + row.what);
     }
 }
 

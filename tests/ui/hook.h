@@ -1,5 +1,5 @@
-// The tests' hook in the program under test (hook.cpp): a WH_GETMESSAGE hook
-// on its GUI thread, which answers there what another process cannot read.
+// The tests' hook in the program under test (hook.cpp): a WH_GETMESSAGE hook on its GUI thread, which answers there
+// what another process cannot read.
 #pragma once
 
 #include <windows.h>
@@ -7,7 +7,7 @@
 namespace kg::ui {
 // A call: the message HOOK_CALL, wParam the call, posted to the window it is about; its answer, a text, comes once
 // what was posted before is handled. PING's is "input waiting" while mouse or key messages wait in the queue.
-enum Call { PING, MENU_END, ICONS, STATIC_ICON, PAINT, CURSOR, TOOLTIP };
+enum Call { PING, MENU_END, ICONS, STATIC_ICON, PAINT, CURSOR };
 constexpr char HOOK_CALL[] = "kg-ui-hook-call";
 }  // namespace kg::ui
 

@@ -1,19 +1,17 @@
-// The tests' hands and eyes on a program, from another process, as a person
-// uses it. Each action returns once the program has handled it or opened a box.
+// The tests' hands and eyes on a program, from another process, as a person uses it: each action returns once the
+// program has handled it or opened a box.
 #pragma once
 
 #include <windows.h>
+#include <commctrl.h>
 #include <shlwapi.h>
 
 #include <algorithm>
 #include <fstream>
 #include <map>
-#include <string>
-#include <vector>
 
 #include "framework/dc.h"
 #include "framework/gdi.h"
-#include "framework/handle.h"
 #include "tests/support/files.h"
 #include "tests/support/wait.h"
 #include "tests/ui/hook.h"
@@ -28,53 +26,46 @@ public:
     explicit Program(const std::string& path) {
         STARTUPINFOA startup = {};
         startup.cb = sizeof startup;
-        PROCESS_INFORMATION started = {};
         std::string commandLine = "\"" + path + "\"";
-        ::CreateProcessA(path.c_str(), &commandLine[0], nullptr, nullptr, FALSE, 0, nullptr, nullptr, &startup,
-                         &started);
-        process_.Reset(started.hProcess);
-        const FileHandle thread(started.hThread);
+        ::CreateProcessA(path.c_str(), commandLine.data(), nullptr, nullptr, FALSE, 0, nullptr, nullptr, &startup,
+                         &started_);
+        // The hook goes on its GUI thread, the main one, before it reads its first message.
+        hook_ = ::SetWindowsHookExA(WH_GETMESSAGE, HookProc, ::GetModuleHandleA("kgui_hook.dll"), started_.dwThreadId);
+        ::CloseHandle(started_.hThread);
     }
     ~Program() {
-        if (hook_ != nullptr)
-            ::UnhookWindowsHookEx(hook_);
-        if (ExitCode(0) == STILL_ACTIVE && ::TerminateProcess(process_.Get(), 1))
+        ::UnhookWindowsHookEx(hook_);
+        if (ExitCode(0) == STILL_ACTIVE && ::TerminateProcess(started_.hProcess, 1))
             ExitCode(10000);
+        ::CloseHandle(started_.hProcess);
     }
 
     // Its exit code once it has ended, waiting up to `ms` ms; STILL_ACTIVE while it runs.
     DWORD ExitCode(DWORD ms) const {
         DWORD code = STILL_ACTIVE;
-        return ::WaitForSingleObject(process_.Get(), ms) == WAIT_OBJECT_0 && ::GetExitCodeProcess(process_.Get(), &code)
-                   ? code
-                   : STILL_ACTIVE;
+        if (::WaitForSingleObject(started_.hProcess, ms) == WAIT_OBJECT_0)
+            ::GetExitCodeProcess(started_.hProcess, &code);
+        return code;
     }
 
-    // The visible window captioned `title` (the program runs alone on this
-    // machine), waited for up to `ms` ms; the hook goes on its thread.
-    HWND Window(const std::string& title, DWORD ms = 5000) {
+    // The visible window captioned `title` (the program runs alone on this machine), waited for up to `ms` ms.
+    HWND Window(const std::string& title, DWORD ms = 5000) const {
         HWND found = nullptr;
-        if (!WaitFor(ms, [&] { return ::IsWindowVisible(found = ::FindWindowA(nullptr, title.c_str())); }))
-            return nullptr;
-        if (hook_ == nullptr)
-            hook_ = ::SetWindowsHookExA(WH_GETMESSAGE, HookProc, ::GetModuleHandleA("kgui_hook.dll"),
-                                        ::GetWindowThreadProcessId(found, nullptr));
-        return found;
+        WaitFor(ms, [&] { return ::IsWindowVisible(found = ::FindWindowA(nullptr, title.c_str())); });
+        return ::IsWindowVisible(found) ? found : nullptr;
     }
 
 private:
-    FileHandle process_;
+    PROCESS_INFORMATION started_ = {};
     HHOOK hook_ = nullptr;
 };
 
-// The hook's answer in the window's thread (hook.h); "" once the window has gone.
+// The hook's answer in the window's thread (hook.h); "" once the window has gone or when it does not answer.
 inline std::string Ask(HWND window, Call call) {
     static const UINT message = ::RegisterWindowMessageA(HOOK_CALL);
     const LONG before = answers;
-    if (!::PostMessageA(window, message, call, 0))
-        return "";
-    if (!WaitFor(10000, [&] { return answers != before || !::IsWindow(window); }))
-        return "(the hook did not answer)";
+    if (::PostMessageA(window, message, call, 0))
+        WaitFor(10000, [&] { return answers != before || !::IsWindow(window); });
     return answers != before ? answer : "";
 }
 
@@ -86,27 +77,18 @@ inline std::string Text(HWND window) {
     return shown;
 }
 
-// The window's enabled buttons in tab order, " " between; with `all`, the texts of all its controls but icons, " | "
-// between.
+// The window's enabled buttons in tab order, " " between; with `all`, all its controls (an icon named), " | " between.
 inline std::string Controls(HWND window, bool all = false) {
     std::string seen;
     for (HWND child = ::GetWindow(window, GW_CHILD); child; child = ::GetWindow(child, GW_HWNDNEXT)) {
         char name[64] = "";
         ::GetClassNameA(child, name, sizeof name);
-        const bool button = lstrcmpiA(name, "Button") == 0,
-                   icon = !button && (::GetWindowLongA(child, GWL_STYLE) & SS_TYPEMASK) == SS_ICON;
-        if (all ? !icon : button && ::IsWindowEnabled(child))
-            seen += (seen.empty() ? "" : all ? " | " : " ") + Text(child);
+        const bool button = lstrcmpiA(name, "Button") == 0;
+        const bool icon = !button && (::GetWindowLongA(child, GWL_STYLE) & SS_TYPEMASK) == SS_ICON;
+        if (all || (button && ::IsWindowEnabled(child)))
+            seen += (seen.empty() ? "" : all ? " | " : " ") + (icon ? Ask(child, STATIC_ICON) : Text(child));
     }
     return seen;
-}
-
-// The button captioned `text` pressed, only when it is enabled: Wine clicks disabled buttons too.
-inline void Press(HWND window, const std::string& text) {
-    for (HWND button = ::GetWindow(window, GW_CHILD); button; button = ::GetWindow(button, GW_HWNDNEXT)) {
-        if (Text(button) == text && ::IsWindowEnabled(button) && ::PostMessageA(button, BM_CLICK, 0, 0))
-            Ask(::GetAncestor(window, GA_ROOTOWNER), PING);
-    }
 }
 
 inline void SysCommand(HWND window, UINT command) {
@@ -114,8 +96,7 @@ inline void SysCommand(HWND window, UINT command) {
         Ask(window, PING);
 }
 
-// Input events sent to the window, brought to the front; returns once its
-// thread has taken them from its queue and handled them, or it is gone.
+// Input events sent to the window, brought to the front; returns once its thread has handled them, or it is gone.
 inline void Send(HWND window, std::vector<INPUT> events) {
     const HWND root = ::GetAncestor(window, GA_ROOTOWNER);
     Ask(root, PING);
@@ -141,15 +122,10 @@ inline void Type(HWND window, const std::string& keys) {
 
 // The mouse moved to `at` on the screen, from beside (a move to where it is brings no message), and clicked there.
 inline void Mouse(HWND window, POINT at, bool click) {
+    const int width = ::GetSystemMetrics(SM_CXSCREEN) - 1, height = ::GetSystemMetrics(SM_CYSCREEN) - 1;
     const auto event = [&](DWORD flags, LONG x) {
-        INPUT input = {INPUT_MOUSE, {}};
-        input.mi = {MulDiv(x, 65535, ::GetSystemMetrics(SM_CXSCREEN) - 1),
-                    MulDiv(at.y, 65535, ::GetSystemMetrics(SM_CYSCREEN) - 1),
-                    0,
-                    flags | MOUSEEVENTF_ABSOLUTE,
-                    0,
-                    0};
-        return input;
+        const LONG dx = MulDiv(x, 65535, width), dy = MulDiv(at.y, 65535, height);
+        return INPUT{INPUT_MOUSE, {{dx, dy, 0, flags | MOUSEEVENTF_ABSOLUTE, 0, 0}}};
     };
     Send(window, {event(MOUSEEVENTF_MOVE, at.x - 1), event(MOUSEEVENTF_MOVE, at.x)});
     if (click)
@@ -164,50 +140,52 @@ inline std::string Hover(HWND window, int id, bool click = false) {
     return Ask(window, CURSOR);
 }
 
-inline void ClickCloseBox(HWND window) {
+// The tooltip shown once the mouse rests on control `id`, asked for its text (GetWindowText reads only captions).
+inline std::string Tooltip(HWND window, int id) {
+    Hover(window, id);
+    char text[1024] = "(no tooltip)";
+    const HWND tip = ::FindWindowA(TOOLTIPS_CLASSA, nullptr);
+    WaitFor(5000, [&] {
+        return ::IsWindowVisible(tip) && ::SendMessageA(tip, WM_GETTEXT, sizeof text, reinterpret_cast<LPARAM>(text));
+    });
+    return text;
+}
+
+// The button captioned `caption` ("&" and all) pressed, only when it is enabled: Wine clicks disabled buttons too.
+inline void Press(HWND window, const std::string& caption) {
+    const HWND button = ::FindWindowExA(window, nullptr, "Button", caption.c_str());
+    if (::IsWindowEnabled(button) && ::PostMessageA(button, BM_CLICK, 0, 0))
+        Ask(::GetAncestor(window, GA_ROOTOWNER), PING);
+}
+
+// What a person does: "close box" (on the diagonal from the top right corner), "press " a button, or keys typed.
+inline void Do(HWND window, const std::string& action) {
     RECT rect = {};
     ::GetWindowRect(window, &rect);
-    for (POINT at = {rect.right - 1, rect.top};
-         at.y<rect.top + 40; at.x = at.x> rect.right - 80 ? at.x - 1 : (++at.y, rect.right - 1)) {
-        if (::SendMessageA(window, WM_NCHITTEST, 0, MAKELPARAM(at.x, at.y)) == HTCLOSE)
-            return Mouse(window, at, true);
+    if (action == "close box") {
+        for (POINT at = {rect.right - 1, rect.top}; at.y < rect.top + 40; --at.x, ++at.y) {
+            if (::SendMessageA(window, WM_NCHITTEST, 0, MAKELPARAM(at.x, at.y)) == HTCLOSE)
+                return Mouse(window, at, true);
+        }
+    } else {
+        action.rfind("press ", 0) == 0 ? Press(window, action.substr(6)) : Type(window, action);
     }
 }
 
-// Control `id`'s tooltip once it shows, after the mouse comes to rest there.
-inline std::string Tooltip(HWND window, int id) {
-    Hover(window, id);
-    std::string text;
-    WaitFor(5000, [&] { return !(text = Ask(::GetDlgItem(window, id), TOOLTIP)).empty(); });
-    return text.empty() ? "(no tooltip)" : text;
-}
-
-// What a person does: "close box", "press " and a button's caption, or keys typed (Type).
-inline void Do(HWND window, const std::string& action) {
-    if (action == "close box")
-        return ClickCloseBox(window);
-    if (action.rfind("press ", 0) == 0)
-        return Press(window, action.substr(6));
-    Type(window, action);
-}
-
-// What Wine drew of the window on the screen: opaque 32-bit pixels 0xFFRRGGBB
-// (a viewer reads the top byte as alpha), bottom row first.
+// What Wine drew of the window on the screen: pixels 0xFFRRGGBB (opaque to a viewer), bottom row first.
 inline std::vector<DWORD> ScreenPixels(HWND window, BITMAPINFOHEADER& header) {
     RECT rect = {};
     ::GetWindowRect(window, &rect);
     header = {sizeof header, rect.right - rect.left, rect.bottom - rect.top, 1, 32, BI_RGB, 0, 0, 0, 0, 0};
-    std::vector<DWORD> pixels(header.biWidth * header.biHeight);
     CClientDC screen(nullptr);
     CMemoryDC memory(screen);
+    DWORD* bits = nullptr;
     CGdiObject bitmap;
-    bitmap.Attach(::CreateCompatibleBitmap(screen, header.biWidth, header.biHeight));
-    {
-        const SelectGuard selected(memory, bitmap.m_hObject);
-        ::BitBlt(memory, 0, 0, header.biWidth, header.biHeight, screen, rect.left, rect.top, SRCCOPY);
-    }
-    ::GetDIBits(memory, static_cast<HBITMAP>(bitmap.m_hObject), 0, header.biHeight, pixels.data(),
-                reinterpret_cast<BITMAPINFO*>(&header), DIB_RGB_COLORS);
+    bitmap.Attach(::CreateDIBSection(screen, reinterpret_cast<BITMAPINFO*>(&header), DIB_RGB_COLORS,
+                                     reinterpret_cast<void**>(&bits), nullptr, 0));
+    const SelectGuard selected(memory, bitmap.m_hObject);
+    ::BitBlt(memory, 0, 0, header.biWidth, header.biHeight, screen, rect.left, rect.top, SRCCOPY);
+    std::vector<DWORD> pixels(bits, bits + header.biWidth * header.biHeight);
     for (DWORD& pixel : pixels)
         pixel |= 0xFF000000;
     return pixels;
@@ -223,33 +201,29 @@ inline std::string LinkColour(HWND window, int id) {
         purple = std::count(pixels.begin(), pixels.end(), 0xFF800080);
         return (blue > 0) != (purple > 0);
     });
-    return blue && !purple   ? "blue"
-           : purple && !blue ? "purple"
-                             : std::to_string(blue) + " blue and " + std::to_string(purple) + " purple pixels";
+    return blue && !purple ? "blue" : purple && !blue ? "purple" : "neither, or both";
 }
 
-// The window as Wine drew it, as a BMP file.
-inline void SaveScreenshot(HWND window, const std::string& path) {
+// The window as Wine drew it, as the BMP file `name` in `folder`.
+inline void SaveScreenshot(HWND window, const std::string& folder, const std::string& name) {
     ::RedrawWindow(window, nullptr, nullptr, RDW_INVALIDATE | RDW_ERASE | RDW_FRAME | RDW_ALLCHILDREN | RDW_UPDATENOW);
     ::Sleep(300);  // what was painted reaches the screen a moment later: a picture only, no check
     BITMAPINFOHEADER header;
     const std::vector<DWORD> pixels = ScreenPixels(window, header);
     const BITMAPFILEHEADER file = {0x4D42, static_cast<DWORD>(sizeof file + sizeof header + pixels.size() * 4), 0, 0,
                                    sizeof file + sizeof header};
-    std::ofstream(path, std::ios::binary)
+    std::ofstream(folder + "\\" + name + ".bmp", std::ios::binary)
         .write(reinterpret_cast<const char*>(&file), sizeof file)
         .write(reinterpret_cast<const char*>(&header), sizeof header)
         .write(reinterpret_cast<const char*>(pixels.data()), pixels.size() * 4);
 }
 
-// The shell's handler of http addresses: `recorder` (kgurlrecorder), which
-// appends each to `record`; none at all when `recorder` is empty.
+// The shell's handler of http addresses: `recorder` (kgurlrecorder), which appends each to `record`; none when "".
 inline void SetHttpHandler(const std::string& recorder, const std::string& record) {
     ::SHDeleteKeyA(HKEY_CLASSES_ROOT, "http");  // Wine's own handler, which answers by DDE first
     const std::string command = "\"" + recorder + "\" \"" + record + "\" \"%1\"";
     if (!recorder.empty())
-        ::SHSetValueA(HKEY_CLASSES_ROOT, "http\\shell\\open\\command", nullptr, REG_SZ, command.c_str(),
-                      static_cast<DWORD>(command.size() + 1));
+        ::RegSetValueA(HKEY_CLASSES_ROOT, "http\\shell\\open\\command", REG_SZ, command.c_str(), 0);
 }
 
 // The addresses recorded, one a line, once there are `count` (the shell returns before its handler runs).

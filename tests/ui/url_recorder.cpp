@@ -4,8 +4,5 @@
 
 int main(int argc, char** argv) {
     std::FILE* record = argc == 3 ? std::fopen(argv[1], "ab") : nullptr;
-    if (record == nullptr)
-        return 2;
-    const bool written = std::fprintf(record, "%s\n", argv[2]) > 0;
-    return std::fclose(record) == 0 && written ? 0 : 1;
+    return record && std::fprintf(record, "%s\n", argv[2]) > 0 && std::fclose(record) == 0 ? 0 : 1;
 }
