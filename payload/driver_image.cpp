@@ -49,7 +49,7 @@ std::uint32_t ImageChecksum(CFile& file, std::uint64_t offset, std::uint64_t siz
 DriverFault CheckDriverImage(CFile& file, std::uint64_t offset, std::uint64_t size, std::uint16_t machine) {
     unsigned char pe[4];
     unsigned char header[CHECKSUM_FIELD + 4];
-    if (size < PE_OFFSET_FIELD + 4 || !ReadAt(file, offset + PE_OFFSET_FIELD, pe, sizeof pe)) {
+    if (!ReadAt(file, offset + PE_OFFSET_FIELD, pe, sizeof pe)) {
         return DriverFault::NOT_AN_IMAGE;
     }
     const std::uint64_t headerOffset = LoadU32(pe);
