@@ -29,21 +29,16 @@ TEST(Kgpack, CommandLines) {
                       driver = test::Made(test::MinimalImage(5000), MACHINE_I386);
     const std::string x64 = test::Made(test::MinimalImage(5000), MACHINE_AMD64),
                       damaged = test::Made(test::MinimalImage(5000), MACHINE_I386, 0x1234);
-    for (const auto& [name, bytes] : std::map<std::string, std::string>{
-             {"Kgsetup.exe", program},
-             {"kestgard.sys", driver},
-             {"kestgard.dll", Pattern(3000, 2)},
-             {"x64/kestgard.sys", x64},
-             {"damaged/kestgard.sys", damaged},
-             {"plain.exe", Pattern(100)},
-             {"CON", "device"},
-             {"damaged.exe", Pattern(100) + RawTrailer({{0, 5000, "a", 1}}, 1)},
-             {"escape.exe", Pattern(100) + RawTrailer({{0, 10, "..\\a", 4}}, 1)},
-             {"device.exe", test::PackedImage(program, {{"a", "1"}, {"com\xB9", "2"}})},
-             {"twins.exe", test::PackedImage(program, {{"a.sys", driver}, {"A.SYS", driver}})},
-             {"foreign.exe", test::PackedImage(program, {{"kestgard.sys", x64}})},
-             {"empty.exe", Pattern(100) + RawTrailer({}, 0)},
-             {"signed.exe", signedFile}}) {
+    using File = std::pair<std::string, std::string>;
+    for (const auto& [name, bytes] :
+         {File{"Kgsetup.exe", program}, File{"kestgard.sys", driver}, File{"kestgard.dll", Pattern(3000, 2)},
+          File{"x64/kestgard.sys", x64}, File{"damaged/kestgard.sys", damaged}, File{"plain.exe", Pattern(100)},
+          File{"CON", "device"}, File{"damaged.exe", Pattern(100) + RawTrailer({{0, 5000, "a", 1}}, 1)},
+          File{"escape.exe", Pattern(100) + RawTrailer({{0, 10, "..\\a", 4}}, 1)},
+          File{"device.exe", test::PackedImage(program, {{"a", "1"}, {"com\xB9", "2"}})},
+          File{"twins.exe", test::PackedImage(program, {{"a.sys", driver}, {"A.SYS", driver}})},
+          File{"foreign.exe", test::PackedImage(program, {{"kestgard.sys", x64}})},
+          File{"empty.exe", Pattern(100) + RawTrailer({}, 0)}, File{"signed.exe", signedFile}}) {
         std::filesystem::create_directories(std::filesystem::path(dir.Str(name)).parent_path());
         test::WriteBytes(dir.Str(name), bytes);
     }

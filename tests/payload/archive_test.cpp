@@ -25,6 +25,7 @@ using test::RawTrailer;
 using test::Signed;
 using test::U32;
 using Files = std::map<std::string, std::string>;
+using Pairs = std::vector<std::pair<std::string, std::string>>;
 
 // Extracts `file`, written as a program file, into a new folder: the result,
 // and every file written, there or beside the program file.
@@ -52,18 +53,24 @@ TEST(Payload, WhatEachProgramFileExtracts) {
     const std::string image = test::MinimalImage(0x400), packed = PackedImage(image, {{"a.txt", Pattern(300)}});
     std::string flipped = packed;
     flipped.back() ^= 1;
-    std::vector<std::pair<std::string, std::string>> chunks = {{"0", ""},
-                                                               {"1000", Pattern(1000)},
-                                                               {"2500", Pattern(2500, 1)}},
-                                                     many, names;
-    for (int i = 0; i < 256; ++i) {
+    const Pairs chunks = {{"0", ""}, {"1000", Pattern(1000)}, {"2500", Pattern(2500, 1)}};
+    Pairs many;
+    for (int i = 0; i < 256; ++i)
         many.push_back({"f" + std::to_string(i), std::string(1, static_cast<char>(i))});
-    }
-    for (const std::string name :
-         {"..\\evil", "../evil", "C:evil", ".",     "..",      "a.",   "a ",  "",      "a*b", "a?b", "a|b",
-          "a<b",      "a>b",     "a\"b",   "a\x01", "CONSOLE", "COMA", "LPT", "COM10", "a b", " a",  ".a"}) {
-        names.push_back({name, name});
-    }
+    // Files named by their contents; the same packed.
+    const auto named = [](const std::vector<std::string>& names) {
+        Pairs files;
+        for (const std::string& name : names)
+            files.push_back({name, name});
+        return files;
+    };
+    const auto packedNamed = [&](const std::vector<std::string>& names) {
+        return PackedImage(Pattern(16), named(names));
+    };
+    const Pairs kept = named({" a", ".a", "a b", "COM10", "COMA", "CONSOLE", "LPT"});
+    const std::string names =
+        packedNamed({"..\\evil", "../evil", "C:evil", ".",     "..",      "a.",   "a ",  "",      "a*b", "a?b", "a|b",
+                     "a<b",      "a>b",     "a\"b",   "a\x01", "CONSOLE", "COMA", "LPT", "COM10", "a b", " a",  ".a"});
     // Packed, then signed: an image that will get a certificate table. Its
     // trailer ends on an 8-byte boundary with 1 byte of data; 2 bytes need 7
     // zero bytes before the table, the most there can be.
@@ -76,30 +83,37 @@ TEST(Payload, WhatEachProgramFileExtracts) {
     const auto bad = [&](std::vector<test::RawEntry> entries, std::uint32_t count) {
         return data + RawTrailer(entries, count);
     };
+    // Names that no packer writes make the directory damaged: a device is no
+    // file of the folder (COM0, LPT0 and the superscripts one to three are
+    // devices too), and a second entry of a name, in any case, would replace
+    // the first.
+    const NameFault DEVICE = NameFault::DEVICE_NAME, TWICE = NameFault::SAME_NAME;
     const struct {
         const char* what;
         std::string file;
         int result;
         Files written;
+        NameFault fault = NameFault::NONE;
     } rows[] = {
         {"one file", PackedImage(Pattern(512), {{"a.txt", "abc"}}), PAYLOAD_OK, {{"a.txt", "abc"}}},
         {"data of every chunking", PackedImage(Pattern(64), chunks), PAYLOAD_OK, Files(chunks.begin(), chunks.end())},
         {"256 files", PackedImage(Pattern(16), many), PAYLOAD_OK, Files(many.begin(), many.end())},
-        {"names that are not plain file names skipped",
-         PackedImage(Pattern(16), names),
-         PAYLOAD_OK,
-         {{" a", " a"},
-          {".a", ".a"},
-          {"a b", "a b"},
-          {"COM10", "COM10"},
-          {"COMA", "COMA"},
-          {"CONSOLE", "CONSOLE"},
-          {"LPT", "LPT"}}},
-        {"a name ends at its zero byte",
-         Pattern(32) + "xyz" + RawTrailer({{32, 3, std::string("a.txt\0z", 7), 7}}, 1),
-         PAYLOAD_OK,
-         {{"a.txt", "xyz"}}},
-        {"one name twice", PackedImage(image, {{"b", "1"}, {"a", "first"}, {"A", "last"}}), PAYLOAD_DAMAGED, {}},
+        {"names that are not plain file names skipped", names, PAYLOAD_OK, Files(kept.begin(), kept.end())},
+        {"a name ends at its zero byte", Pattern(32) + "xyz" + RawTrailer({{32, 3, std::string("a.txt\0z", 7), 7}}, 1),
+         PAYLOAD_OK, Files{{"a.txt", "xyz"}}},
+        {"one name twice", PackedImage(image, {{"b", "1"}, {"a", "first"}, {"A", "last"}}), PAYLOAD_DAMAGED, {}, TWICE},
+        {"one name twice, in another case", packedNamed({"a.txt", "b", "A.TXT"}), PAYLOAD_DAMAGED, {}, TWICE},
+        {"CON", packedNamed({"a", "CON"}), PAYLOAD_DAMAGED, {}, DEVICE},
+        {"a device with an extension", packedNamed({"nul.txt"}), PAYLOAD_DAMAGED, {}, DEVICE},
+        {"a device, a space, an extension", packedNamed({"CON .txt"}), PAYLOAD_DAMAGED, {}, DEVICE},
+        {"two extensions", packedNamed({"con.sys.txt"}), PAYLOAD_DAMAGED, {}, DEVICE},
+        {"COM1", packedNamed({"com1"}), PAYLOAD_DAMAGED, {}, DEVICE},
+        {"LPT9", packedNamed({"LPT9.log"}), PAYLOAD_DAMAGED, {}, DEVICE},
+        {"COM0", packedNamed({"COM0"}), PAYLOAD_DAMAGED, {}, DEVICE},
+        {"LPT0", packedNamed({"lpt0.sys"}), PAYLOAD_DAMAGED, {}, DEVICE},
+        {"COM, superscript one", packedNamed({"COM\xB9"}), PAYLOAD_DAMAGED, {}, DEVICE},
+        {"LPT, superscript two", packedNamed({"lpt\xB2.txt"}), PAYLOAD_DAMAGED, {}, DEVICE},
+        {"COM, superscript three in UTF-8", packedNamed({"COM\xC2\xB3"}), PAYLOAD_DAMAGED, {}, DEVICE},
         {"image with payload", packed, PAYLOAD_OK, {{"a.txt", Pattern(300)}}},
         {"no payload", Pattern(4096), PAYLOAD_NO_MAGIC, {}},
         {"shorter than the magic", "short", PAYLOAD_NO_MAGIC, {}},
@@ -108,24 +122,18 @@ TEST(Payload, WhatEachProgramFileExtracts) {
         {"\"MZ\" and no program headers", "MZ" + std::string(100, '\0'), PAYLOAD_NO_MAGIC, {}},
         {"signed image alone", test::MinimalImage(0x400, 0x80), PAYLOAD_NO_MAGIC, {}},
         {"signed 64-bit image alone", test::MinimalImage(0x400, 0x80, true), PAYLOAD_NO_MAGIC, {}},
-        {"a certificate table beyond the 4 directories declared: bytes behind the image",
-         fourDirectories,
-         PAYLOAD_DAMAGED,
-         {}},
+        {"a certificate table beyond the 4 directories declared: bytes behind the image", fourDirectories,
+         PAYLOAD_DAMAGED, Files{}},
         {"signed image cut into its signature", test::MinimalImage(0x400, 0x80).substr(0, 0x3F0), PAYLOAD_DAMAGED, {}},
         {"signed right behind the trailer", Signed(aligned), PAYLOAD_OK, {{"a.txt", "1"}}},
         {"signed after 7 bytes of alignment", Signed(padded), PAYLOAD_OK, {{"a.txt", "12"}}},
         {"signed with a large table", Signed(padded, 5000), PAYLOAD_OK, {{"a.txt", "12"}}},
         {"signed, its payload cut by a byte", Signed(padded.substr(0, padded.size() - 1)), PAYLOAD_DAMAGED, {}},
         {"signed, a byte behind the table", Signed(padded) + "x", PAYLOAD_DAMAGED, {}},
-        {"signed, a payload appended behind the table",
-         PackedImage(test::MinimalImage(0x400, 0x80), {{"a.txt", "1"}}),
-         PAYLOAD_DAMAGED,
-         {}},
-        {"signed, the table reaching past the end",
-         Signed(padded).substr(0, Signed(padded).size() - 1),
-         PAYLOAD_DAMAGED,
-         {}},
+        {"signed, a payload appended behind the table", PackedImage(test::MinimalImage(0x400, 0x80), {{"a.txt", "1"}}),
+         PAYLOAD_DAMAGED, Files{}},
+        {"signed, the table reaching past the end", Signed(padded).substr(0, Signed(padded).size() - 1),
+         PAYLOAD_DAMAGED, Files{}},
         {"signed, a byte other than zero before the table", Signed(padded + "x"), PAYLOAD_DAMAGED, {}},
         {"signed, 8 zero bytes before the table", Signed(aligned + std::string(8, '\0')), PAYLOAD_DAMAGED, {}},
         {"empty payload", Pattern(64) + RawTrailer({}, 0), PAYLOAD_EMPTY, {}},
@@ -151,6 +159,7 @@ TEST(Payload, WhatEachProgramFileExtracts) {
     PayloadArchive archive;
     for (const auto& row : rows) {
         EXPECT_EQ(std::make_pair(row.result, row.written), Extract(archive, row.file)) << row.what;
+        EXPECT_EQ(row.fault, archive.GetNameFault()) << row.what;
         const PayloadEntry &first = archive.GetEntry(0), &second = archive.GetEntry(1);
         EXPECT_TRUE(row.result == PAYLOAD_OK ||
                     archive.GetCount() + first.name.size() + second.name.size() + first.size + second.size == 0)
@@ -170,41 +179,6 @@ TEST(Payload, AnEntryAt2GiBInAFileThatHoldsIt) {
     }
     PayloadArchive archive;
     EXPECT_EQ(PAYLOAD_DAMAGED, archive.ReadDirectory(work.Str("big.exe"))) << "data read from beyond 2 GiB";
-}
-
-// Names that no packer writes make the directory damaged: a device is no file
-// of the folder (COM0, LPT0 and the superscripts one to three are devices
-// too), and a second entry of a name, in any case, would replace the first.
-TEST(Payload, DeviceNamesAndTwinsDamageTheDirectory) {
-    const NameFault DEVICE = NameFault::DEVICE_NAME;
-    const struct {
-        const char* what;
-        std::vector<std::string> names;
-        NameFault fault;
-    } rows[] = {
-        {"CON", {"a", "CON"}, DEVICE},
-        {"a device with an extension", {"nul.txt"}, DEVICE},
-        {"a device, a space, an extension", {"CON .txt"}, DEVICE},
-        {"two extensions", {"con.sys.txt"}, DEVICE},
-        {"COM1", {"com1"}, DEVICE},
-        {"LPT9", {"LPT9.log"}, DEVICE},
-        {"COM0", {"COM0"}, DEVICE},
-        {"LPT0", {"lpt0.sys"}, DEVICE},
-        {"COM, superscript one", {"COM\xB9"}, DEVICE},
-        {"LPT, superscript two", {"lpt\xB2.txt"}, DEVICE},
-        {"COM, superscript three in UTF-8", {"COM\xC2\xB3"}, DEVICE},
-        {"one name twice, in another case", {"a.txt", "b", "A.TXT"}, NameFault::SAME_NAME},
-    };
-    for (const auto& row : rows) {
-        std::vector<std::pair<std::string, std::string>> files;
-        for (const std::string& name : row.names) {
-            files.push_back({name, "x"});
-        }
-        PayloadArchive archive;
-        EXPECT_EQ(std::make_pair(int{PAYLOAD_DAMAGED}, Files()), Extract(archive, PackedImage(Pattern(16), files)))
-            << row.what;
-        EXPECT_EQ(row.fault, archive.GetNameFault()) << row.what;
-    }
 }
 
 TEST(Payload, FilesThatCannotBeWrittenWhole) {
@@ -243,24 +217,6 @@ TEST(Payload, FilesThatCannotBeWrittenWhole) {
 TEST(Payload, DriversTheLoaderTakes) {
     const std::uint16_t I386 = MACHINE_I386, AMD64 = MACHINE_AMD64;
     const std::string image = test::MinimalImage(0x400);
-    // padded: the image lies inside a larger file, between other bytes
-    struct Row {
-        const char* what;
-        std::string image;
-        std::uint16_t machine;
-        DriverFault fault;
-        bool padded;
-    };
-    std::vector<Row> rows = {
-        {"x86, no checksum", test::Made(image, I386), I386, DriverFault::NONE, false},
-        {"x64, no checksum", test::Made(image, AMD64), AMD64, DriverFault::NONE, false},
-        {"x86 for x64", test::Made(image, I386), AMD64, DriverFault::OTHER_PROCESSOR, false},
-        {"a checksum that does not add up", test::Made(image, I386, 0x1234), I386, DriverFault::CHECKSUM_MISMATCH,
-         false},
-        {"no image", Pattern(0x400), I386, DriverFault::NOT_AN_IMAGE, false},
-        {"headers past the end", test::Made(image, I386).substr(0, 0x80), I386, DriverFault::NOT_AN_IMAGE, false},
-        {"inside a larger file", test::Made(image, AMD64), AMD64, DriverFault::NONE, true},
-    };
 #ifdef KG_SAMPLE_DRIVER
     const std::string sample = test::ReadBytes(KG_SAMPLE_DRIVER);
     const std::uint16_t own = sizeof(void*) == 8 ? AMD64 : I386, other = own == AMD64 ? I386 : AMD64;
@@ -268,18 +224,33 @@ TEST(Payload, DriversTheLoaderTakes) {
     changed[sample.size() / 2] ^= 1;
     unsummed.replace(LoadU32(reinterpret_cast<const unsigned char*>(sample.data()) + 0x3C) + 24 + 64, 4, U32(0))
         .back() ^= 1;
-    rows.insert(rows.end(),
-                {
-                    {"the sample driver", sample, own, DriverFault::NONE, false},
-                    {"the sample driver, for the other processor", sample, other, DriverFault::OTHER_PROCESSOR, false},
-                    {"the sample driver, a byte changed", changed, own, DriverFault::CHECKSUM_MISMATCH, false},
-                    {"the sample driver, a byte added", sample + "x", own, DriverFault::CHECKSUM_MISMATCH, false},
-                    {"the sample driver, changed, without checksum", unsummed, own, DriverFault::NONE, false},
-                    {"the sample driver inside a larger file", sample, own, DriverFault::NONE, true},
-                });
 #endif
+    // padded: the image lies inside a larger file, between other bytes
+    const struct {
+        const char* what;
+        std::string image;
+        std::uint16_t machine;
+        DriverFault fault;
+        bool padded = false;
+    } rows[] = {
+        {"x86, no checksum", test::Made(image, I386), I386, DriverFault::NONE},
+        {"x64, no checksum", test::Made(image, AMD64), AMD64, DriverFault::NONE},
+        {"x86 for x64", test::Made(image, I386), AMD64, DriverFault::OTHER_PROCESSOR},
+        {"a checksum that does not add up", test::Made(image, I386, 0x1234), I386, DriverFault::CHECKSUM_MISMATCH},
+        {"no image", Pattern(0x400), I386, DriverFault::NOT_AN_IMAGE},
+        {"headers past the end", test::Made(image, I386).substr(0, 0x80), I386, DriverFault::NOT_AN_IMAGE},
+        {"inside a larger file", test::Made(image, AMD64), AMD64, DriverFault::NONE, true},
+#ifdef KG_SAMPLE_DRIVER
+        {"the sample driver", sample, own, DriverFault::NONE},
+        {"the sample driver, for the other processor", sample, other, DriverFault::OTHER_PROCESSOR},
+        {"the sample driver, a byte changed", changed, own, DriverFault::CHECKSUM_MISMATCH},
+        {"the sample driver, a byte added", sample + "x", own, DriverFault::CHECKSUM_MISMATCH},
+        {"the sample driver, changed, without checksum", unsummed, own, DriverFault::NONE},
+        {"the sample driver inside a larger file", sample, own, DriverFault::NONE, true},
+#endif
+    };
     const test::TempDir dir;
-    for (const Row& row : rows) {
+    for (const auto& row : rows) {
         test::WriteBytes(dir.Str("driver.sys"), row.padded ? Pattern(101) + row.image + Pattern(7) : row.image);
         CFile file;
         ASSERT_TRUE(file.Open(dir.Str("driver.sys").c_str(), CFile::modeRead | CFile::shareDenyWrite));
@@ -309,9 +280,8 @@ TEST(Payload, WriterRefusesWhatTheReaderWouldReject) {
         {"starting at 2^31 - 1", "c", 1, true},
         {"starting at 2^31", "d", 0, false},
     };
-    for (const auto& row : rows) {
+    for (const auto& row : rows)
         EXPECT_EQ(row.accepted, writer.Add(row.name, row.size).empty()) << row.what;
-    }
     EXPECT_EQ(0x7FFFFF01u, writer.Entries()[1].offset);
     PayloadWriter full(0);
     for (int i = 0; i < 256; ++i)
@@ -321,20 +291,22 @@ TEST(Payload, WriterRefusesWhatTheReaderWouldReject) {
 
 #ifdef _WIN32
 TEST(Payload, FailuresOfTheFileSystem) {
+    using test::Fault;
     const struct {
         const char* what;
         test::Fault fault;
         int result;
         Files written;
     } rows[] = {
-        {"program file not opened", {"CreateFileA", 1, ERROR_SHARING_VIOLATION}, PAYLOAD_OPEN_FAILED, {}},
-        {"one output not created", {"CreateFileA", 2, ERROR_ACCESS_DENIED}, PAYLOAD_OK, {{"a.bin", Pattern(2500)}}},
-        {"magic unreadable", {"ReadFile", 1, ERROR_CRC}, PAYLOAD_DAMAGED, {}},
-        {"count unreadable", {"ReadFile", 2, ERROR_CRC}, PAYLOAD_DAMAGED, {}},
-        {"name unreadable", {"ReadFile", 4, ERROR_CRC}, PAYLOAD_DAMAGED, {}},
-        {"offset unreadable", {"ReadFile", 6, ERROR_CRC}, PAYLOAD_DAMAGED, {}},
-        {"third piece of data unreadable", {"ReadFile", 14, ERROR_CRC}, PAYLOAD_COPY_FAILED, {{"b", "x"}}},
-        {"first piece not written", {"WriteFile", 2, ERROR_DISK_FULL}, PAYLOAD_COPY_FAILED, {{"b", "x"}}},
+        {"program file not opened", Fault{"CreateFileA", 1, ERROR_SHARING_VIOLATION}, PAYLOAD_OPEN_FAILED, Files{}},
+        {"one output not created", Fault{"CreateFileA", 2, ERROR_ACCESS_DENIED}, PAYLOAD_OK,
+         Files{{"a.bin", Pattern(2500)}}},
+        {"magic unreadable", Fault{"ReadFile", 1, ERROR_CRC}, PAYLOAD_DAMAGED, Files{}},
+        {"count unreadable", Fault{"ReadFile", 2, ERROR_CRC}, PAYLOAD_DAMAGED, Files{}},
+        {"name unreadable", Fault{"ReadFile", 4, ERROR_CRC}, PAYLOAD_DAMAGED, Files{}},
+        {"offset unreadable", Fault{"ReadFile", 6, ERROR_CRC}, PAYLOAD_DAMAGED, Files{}},
+        {"third piece of data unreadable", Fault{"ReadFile", 14, ERROR_CRC}, PAYLOAD_COPY_FAILED, Files{{"b", "x"}}},
+        {"first piece not written", Fault{"WriteFile", 2, ERROR_DISK_FULL}, PAYLOAD_COPY_FAILED, Files{{"b", "x"}}},
     };
     for (const auto& row : rows) {
         PayloadArchive archive;
