@@ -77,12 +77,10 @@ inline void SetDacl(const char* sddl, const std::string& file, HKEY key = nullpt
     ::LocalFree(descriptor);
 }
 
-// The bytes of `path`, read while others hold it open (the installer holds
-// what it extracted); "(missing)" when it cannot be read.
+// The bytes of `path`, read while others hold it open, sharing all (the
+// installer holds what it extracted); "(missing)" when it cannot be read.
 inline std::string ReadHeld(const std::string& path) {
-    const FileHandle file(::CreateFileA(path.c_str(), GENERIC_READ,
-                                        FILE_SHARE_READ | FILE_SHARE_WRITE | FILE_SHARE_DELETE, nullptr, OPEN_EXISTING,
-                                        0, nullptr));
+    const FileHandle file(::CreateFileA(path.c_str(), GENERIC_READ, 7, nullptr, OPEN_EXISTING, 0, nullptr));
     char buffer[65536];
     DWORD read = 0;
     return file && ::ReadFile(file.Get(), buffer, sizeof buffer, &read, nullptr) ? std::string(buffer, read)
@@ -206,16 +204,13 @@ inline void Prepare(Machine kind) {
 inline std::string ServiceWord() {
     const ServiceHandle service = OpenDriver(SERVICE_QUERY_STATUS | SERVICE_QUERY_CONFIG);
     SERVICE_STATUS status{};
-    union {
-        QUERY_SERVICE_CONFIGA c;
-        char bytes[8192];
-    } config;
+    QUERY_SERVICE_CONFIGA config[100];  // the first, and room for its texts
     DWORD needed = 0;
     if (!::QueryServiceStatus(service.Get(), &status) ||
-        !::QueryServiceConfigA(service.Get(), &config.c, sizeof config, &needed))
+        !::QueryServiceConfigA(service.Get(), config, sizeof config, &needed))
         return "-";
-    const bool asCreated = config.c.dwServiceType == SERVICE_KERNEL_DRIVER &&
-                           config.c.dwStartType == SERVICE_AUTO_START && InstalledDriver() == config.c.lpBinaryPathName;
+    const bool asCreated = config->dwServiceType == SERVICE_KERNEL_DRIVER &&
+                           config->dwStartType == SERVICE_AUTO_START && InstalledDriver() == config->lpBinaryPathName;
     return std::string(status.dwCurrentState == SERVICE_RUNNING ? "running" : "stopped") +
            (asCreated ? "" : "(not as created)");
 }

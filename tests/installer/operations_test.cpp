@@ -273,13 +273,10 @@ std::string Account(TOKEN_INFORMATION_CLASS which) {
     HANDLE token = nullptr;
     ::OpenProcessToken(::GetCurrentProcess(), TOKEN_QUERY, &token);
     const FileHandle owned(token);
-    union {
-        PSID sid;
-        BYTE bytes[256];
-    } buffer;  // TOKEN_USER and TOKEN_OWNER begin with the SID
+    PSID buffer[64];  // TOKEN_USER and TOKEN_OWNER begin with the SID; room for it behind
     DWORD size = 0;
     char* sid = nullptr;
-    ::GetTokenInformation(token, which, &buffer, sizeof buffer, &size) && ::ConvertSidToStringSidA(buffer.sid, &sid);
+    ::GetTokenInformation(token, which, buffer, sizeof buffer, &size) && ::ConvertSidToStringSidA(buffer[0], &sid);
     const std::string text(sid);
     ::LocalFree(sid);
     return text;

@@ -6,7 +6,7 @@
 
 #include <cstdio>
 #include <filesystem>
-#include <map>
+#include <utility>
 
 #include "payload/driver_image.h"
 #include "tests/support/files.h"

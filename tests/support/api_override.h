@@ -36,7 +36,7 @@ Function Real(Function SystemApi::*entry) {
 
 // The `nth` call of entry `call` (0: every call) fails with `code`: a handle
 // comes back invalid, a BOOL or a length 0, `code` the last error; a registry
-// function returns `code` and leaves the last error alone. With
+// function returns `code`, and the last error says something else. With
 // ERROR_MORE_DATA the call runs first, as the system fills what fits.
 struct Fault {
     std::string call;
