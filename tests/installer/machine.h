@@ -21,6 +21,7 @@
 #include "installer/driver_installer.h"
 #include "tests/support/api_override.h"
 #include "tests/support/files.h"
+#include "tests/support/texts.h"
 #include "tests/support/wait.h"
 
 namespace kg::test {
@@ -189,7 +190,7 @@ inline void Prepare(Machine kind) {
     if (kind == Clean || kind == Planted)
         return;
     DriverInstaller installer(TRUE);
-    EXPECT_EQ("Kestrelgard has been successfully installed.", Told([&] { installer.Install(); }));
+    EXPECT_EQ(INSTALLED, Told([&] { installer.Install(); }));
     if (kind == Stopped || kind == Old || kind == OldStopped)
         StopDriver(false);
     if (kind == Old || kind == OldStopped)
