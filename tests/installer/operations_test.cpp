@@ -21,6 +21,7 @@ using namespace test;
 const std::string NO_ACCESS = "Cannot access the service control manager";
 const std::string NO_MANAGER = "Cannot open the service control manager";
 const std::string SYS = "kestgard.sys", DLL = "kestgard.dll", DONE = "running new new registered";
+const DWORD DENIED = ERROR_ACCESS_DENIED, GONE = RPC_S_SERVER_UNAVAILABLE, IN_USE = ERROR_SHARING_VIOLATION;
 
 // A service failure's system text, on one line.
 std::string Line(DWORD code) { return ": " + RemoveLineBreaks(FormatSystemMessage(code)); }
@@ -33,11 +34,11 @@ const Operation INSTALL = &DriverInstaller::Install, UPGRADE = &DriverInstaller:
                 UNINSTALL = &DriverInstaller::Uninstall;
 
 TEST(Operations, WhatEachTellsAndLeaves) {
-    const DWORD DENIED = ERROR_ACCESS_DENIED, GONE = RPC_S_SERVER_UNAVAILABLE, IN_USE = ERROR_SHARING_VIOLATION;
     const std::string STEP2 =
         "[Step2]: The fully qualified path name to the file must be given, and the drive letter must be for a fixed "
         "disk (e.g., not a network drive)";
     const std::string ASIDE = " +kestgard.sys aside(deleted at restart)";
+    const std::string NOT_FOUND = CopyFailed(SYS, ERROR_FILE_NOT_FOUND), DLL_IN_USE = CopyFailed(DLL, IN_USE);
     const struct {
         const char* what;
         Machine machine;
@@ -50,12 +51,9 @@ TEST(Operations, WhatEachTellsAndLeaves) {
          "stopped new new registered"},
         {"install over a running driver (Wine locks it)", Installed, INSTALL, Fault{}, CopyFailed(SYS, IN_USE), DONE},
         {"install, driver in use", Clean, INSTALL, Fault{"driver in use"}, CopyFailed(SYS, IN_USE), "- other - -"},
-        {"install, message file in use", Clean, INSTALL, Fault{"message file in use"}, CopyFailed(DLL, IN_USE),
-         "- new other -"},
-        {"install, payload gone", Clean, INSTALL, Fault{"payload gone"}, CopyFailed(SYS, ERROR_FILE_NOT_FOUND),
-         "- - - -"},
-        {"install, extracted driver unreadable", Clean, INSTALL, Fault{"ReadFile", 1, ERROR_CRC}, DRIVER_UNFIT,
-         "- - - -"},
+        {"install, message file in use", Clean, INSTALL, Fault{"message file in use"}, DLL_IN_USE, "- new other -"},
+        {"install, payload gone", Clean, INSTALL, Fault{"payload gone"}, NOT_FOUND, "- - - -"},
+        {"install, extract unreadable", Clean, INSTALL, Fault{"ReadFile", 1, ERROR_CRC}, DRIVER_UNFIT, "- - - -"},
         {"install, no room for the new driver", OldStopped, INSTALL, Fault{"WriteFile", 1, ERROR_DISK_FULL},
          CopyFailed(SYS, ERROR_DISK_FULL), "stopped old new registered"},
         {"install, the new driver not moved in", OldStopped, INSTALL, Fault{"MoveFileExA", 1, DENIED},
@@ -88,10 +86,8 @@ TEST(Operations, WhatEachTellsAndLeaves) {
         {"upgrade a running driver, the new one not moved in", Old, UPGRADE, Fault{"MoveFileExA", 2, DENIED},
          CopyFailed(SYS, DENIED), "running old new registered"},
         {"upgrade, driver in use", Clean, UPGRADE, Fault{"driver in use"}, CopyFailed(SYS, IN_USE), "- other - -"},
-        {"upgrade, message file in use", Clean, UPGRADE, Fault{"message file in use"}, CopyFailed(DLL, IN_USE),
-         "- new other -"},
-        {"upgrade, payload gone", Clean, UPGRADE, Fault{"payload gone"}, CopyFailed(SYS, ERROR_FILE_NOT_FOUND),
-         "- - - -"},
+        {"upgrade, message file in use", Clean, UPGRADE, Fault{"message file in use"}, DLL_IN_USE, "- new other -"},
+        {"upgrade, payload gone", Clean, UPGRADE, Fault{"payload gone"}, NOT_FOUND, "- - - -"},
         {"upgrade, registration read-only", Clean, UPGRADE, Fault{"registration read-only"}, RegistryFailed(DENIED),
          "- new new key"},
         {"uninstall a running driver", Installed, UNINSTALL, Fault{}, REMOVED, "running - - -" + ASIDE},
@@ -202,7 +198,7 @@ TEST(Construction, StatusAndExtraction) {
     const std::string folderFailed = "Could not create output directory " + TempFolderPath() + ":\n";
     const std::string notOpened = "Cannot open " + GetModuleFilePath(nullptr) +
                                   " for reading: " + RemoveLineBreaks(FormatSystemMessage(ERROR_SHARING_VIOLATION));
-    const std::string queryFailed = "An error occurred while querying the status of the driver:";
+    const std::string QUERY = "An error occurred while querying the status of the driver:";
     const InstallStatus NOT_INSTALLED = INSTALL_STATUS_NOT_INSTALLED;
     // CreateFileA holds the temporary folder, then opens the program file.
     const struct {
@@ -218,10 +214,8 @@ TEST(Construction, StatusAndExtraction) {
         {"marked for deletion, still running", MarkedForDeletion, Fault{}, INSTALL_STATUS_INSTALLED, ""},
         {"more drivers than the buffer holds", Installed, Fault{"EnumServicesStatusA", 1, ERROR_MORE_DATA},
          NOT_INSTALLED, ""},
-        {"manager access denied", Installed, Fault{"OpenSCManagerA", 1, ERROR_ACCESS_DENIED}, NOT_INSTALLED,
-         queryFailed + NO_ACCESS},
-        {"manager unavailable", Installed, Fault{"OpenSCManagerA", 1, RPC_S_SERVER_UNAVAILABLE}, NOT_INSTALLED,
-         queryFailed + NO_MANAGER},
+        {"manager access denied", Installed, Fault{"OpenSCManagerA", 1, DENIED}, NOT_INSTALLED, QUERY + NO_ACCESS},
+        {"manager unavailable", Installed, Fault{"OpenSCManagerA", 1, GONE}, NOT_INSTALLED, QUERY + NO_MANAGER},
         {"folder not created", Clean, Fault{"CreateDirectoryA", 1, ERROR_ACCESS_DENIED}, NOT_INSTALLED,
          folderFailed + FormatSystemMessage(ERROR_ACCESS_DENIED) + EXTRACT_FAILED},
         {"program file not opened: told on standard output too", Clean,
@@ -328,10 +322,8 @@ TEST(Construction, TheTemporaryFolderIsTheRunsOwn) {
          notMade(ERROR_ACCESS_DENIED) + NO_FOLDER, Dacls{}, "- - - -"},
         {"a second run at the same time", Clean, Fault{"another run"}, notMade(ERROR_SHARING_VIOLATION) + NO_FILE,
          Dacls{OWN}, "- - - - +kginst: kestgard.dll=new kestgard.sys=new"},
-        {"the new folder swapped for a link before it is held", Clean, Fault{"swapped for a link"}, NOT_OURS,
-         Dacls{OWN}, SWAPPED},
-        {"the new folder swapped for one open to everyone", Clean, Fault{"swapped for everyone's folder"}, NOT_OURS,
-         Dacls{OWN}, SWAPPED},
+        {"swapped for a link before it is held", Clean, Fault{"swapped for a link"}, NOT_OURS, Dacls{OWN}, SWAPPED},
+        {"swapped for one open to all", Clean, Fault{"swapped for everyone's folder"}, NOT_OURS, Dacls{OWN}, SWAPPED},
         {"a folder of another owner", Clean, Fault{"security O:S-1-5-21-1-2-3-1001D:P(A;OICI;FA;;;SY)"}, NOT_OURS,
          Dacls{OWN}, STRANGERS},
         {"a folder without an access list", Clean, Fault{"security O:" + me}, NOT_OURS, Dacls{OWN}, STRANGERS},

@@ -75,8 +75,8 @@ TEST(Payload, WhatEachProgramFileExtracts) {
     // trailer ends on an 8-byte boundary with 1 byte of data; 2 bytes need 7
     // zero bytes before the table, the most there can be.
     const std::string signable = test::MinimalImage(0x480, 0x80).substr(0, 0x400);
-    const std::string aligned = PackedImage(signable, {{"a.txt", "1"}}),
-                      padded = PackedImage(signable, {{"a.txt", "12"}});
+    const std::string aligned = PackedImage(signable, {{"a.txt", "1"}});
+    const std::string padded = PackedImage(signable, {{"a.txt", "12"}}), signedPadded = Signed(padded);
     const std::string fourDirectories =
         test::MinimalImage(0x400, 0x80).replace(0x58 + 92, 4, std::string("\4\0\0\0", 4));
     const std::string data = Pattern(2000) + Pattern(100, 5);
@@ -126,14 +126,13 @@ TEST(Payload, WhatEachProgramFileExtracts) {
          PAYLOAD_DAMAGED, Files{}},
         {"signed image cut into its signature", test::MinimalImage(0x400, 0x80).substr(0, 0x3F0), PAYLOAD_DAMAGED, {}},
         {"signed right behind the trailer", Signed(aligned), PAYLOAD_OK, {{"a.txt", "1"}}},
-        {"signed after 7 bytes of alignment", Signed(padded), PAYLOAD_OK, {{"a.txt", "12"}}},
+        {"signed after 7 bytes of alignment", signedPadded, PAYLOAD_OK, {{"a.txt", "12"}}},
         {"signed with a large table", Signed(padded, 5000), PAYLOAD_OK, {{"a.txt", "12"}}},
         {"signed, its payload cut by a byte", Signed(padded.substr(0, padded.size() - 1)), PAYLOAD_DAMAGED, {}},
-        {"signed, a byte behind the table", Signed(padded) + "x", PAYLOAD_DAMAGED, {}},
+        {"signed, a byte behind the table", signedPadded + "x", PAYLOAD_DAMAGED, {}},
         {"signed, a payload appended behind the table", PackedImage(test::MinimalImage(0x400, 0x80), {{"a.txt", "1"}}),
          PAYLOAD_DAMAGED, Files{}},
-        {"signed, the table reaching past the end", Signed(padded).substr(0, Signed(padded).size() - 1),
-         PAYLOAD_DAMAGED, Files{}},
+        {"signed, its table past the end", signedPadded.substr(0, signedPadded.size() - 1), PAYLOAD_DAMAGED, {}},
         {"signed, a byte other than zero before the table", Signed(padded + "x"), PAYLOAD_DAMAGED, {}},
         {"signed, 8 zero bytes before the table", Signed(aligned + std::string(8, '\0')), PAYLOAD_DAMAGED, {}},
         {"empty payload", Pattern(64) + RawTrailer({}, 0), PAYLOAD_EMPTY, {}},
