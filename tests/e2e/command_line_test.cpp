@@ -7,6 +7,7 @@
 #include <windows.h>
 
 #include <regex>
+#include <tuple>
 
 #include "framework/handle.h"
 #include "framework/system_text.h"
@@ -82,10 +83,7 @@ TEST(CommandLine, RunsInTurnOnOneMachine) {
     const std::string unfit = DRIVER_UNFIT + "|exit 1603", held = dir.Str("held.exe");
     const std::string notRead =
         "Cannot open " + held + " for reading: " + RemoveLineBreaks(FormatSystemMessage(ERROR_SHARING_VIOLATION));
-    const struct {
-        const char* what;
-        std::string program, arguments, result;
-    } rows[] = {
+    const std::tuple<const char*, std::string, std::string, std::string> rows[] = {
         {"usage", KG_INSTALLER, "/?", usage + "|exit 1"},
         {"usage asked behind another argument", KG_INSTALLER, "x -?", usage + "|exit 1"},
         {"no payload, any one-letter argument", KG_UNPACKED, "i", notFound + "|exit 1603"},
@@ -96,8 +94,8 @@ TEST(CommandLine, RunsInTurnOnOneMachine) {
          notRead + EXTRACT_FAILED + notFound + "|exit 1603"},
         {"install, signed after packing as a release is", KG_SIGNED, "/i", INSTALLED + "|exit 0|driver installed"},
     };
-    for (const auto& row : rows)
-        EXPECT_EQ(row.result, RunProgram(row.program, row.arguments, row.program == held)) << row.what;
+    for (const auto& [what, program, arguments, result] : rows)
+        EXPECT_EQ(result, RunProgram(program, arguments, program == held)) << what;
 }
 
 // The x86 installer on 64-bit Windows (the CTest entry e2e_wow64 runs it in a

@@ -226,9 +226,8 @@ inline std::string RegistrationWord() {
     for (const std::string& name : {TYPES_SUPPORTED_VALUE, EVENT_MESSAGE_FILE_VALUE}) {
         BYTE data[1024];
         DWORD size = sizeof data, type = 0;
-        if (::RegQueryValueExA(key.Get(), name.c_str(), nullptr, &type, data, &size) == ERROR_SUCCESS) {
+        if (::RegQueryValueExA(key.Get(), name.c_str(), nullptr, &type, data, &size) == ERROR_SUCCESS)
             values += std::to_string(type) + ":" + std::string(reinterpret_cast<char*>(data), size) + "|";
-        }
     }
     const std::string types = "4:" + std::string("\7\0\0\0|", 5),
                       file = "1:" + InstalledMessageFile() + std::string("\0|", 2);

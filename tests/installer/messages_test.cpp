@@ -3,6 +3,7 @@
 #include <gtest/gtest.h>
 
 #include <cstring>
+#include <tuple>
 
 #include "framework/system_text.h"
 #include "framework/winapp.h"
@@ -107,12 +108,7 @@ TEST(Messages, ServiceControlFailures) {
     const std::string exists = RemoveLineBreaks(FormatSystemMessage(ERROR_SERVICE_EXISTS));
     const std::string m1000(1000, 'm'), m1023(1023, 'm'), m1024(1024, 'm');
     // The failure, its GetErrorText and what a handler appends to its message.
-    const struct {
-        const char* what;
-        CDWException failure;
-        const char* fake;
-        std::string text, detail;
-    } rows[] = {
+    const std::tuple<const char*, CDWException, const char*, std::string, std::string> rows[] = {
         {"system failure", CDWException{"", 1073, TRUE, 0}, nullptr, ": " + exists, ": " + exists},
         {"text and system failure", CDWException{"a\r\nb", 1073, TRUE, 0}, nullptr, "ab: " + exists, "a\r\nb"},
         {"text failure", CDWException{"text", 1073, FALSE, 0}, nullptr, "", "text"},
@@ -127,10 +123,9 @@ TEST(Messages, ServiceControlFailures) {
          m1000 + ": ssssssssssssssssssss", m1000},
     };
     const ApiOverride format(sys.FormatMessageA, &FakeFormatMessage);
-    for (const auto& row : rows) {
-        fakeText = row.fake;
-        EXPECT_EQ(row.text + " / " + row.detail, row.failure.GetErrorText() + " / " + FailureDetail(row.failure))
-            << row.what;
+    for (const auto& [what, failure, fake, text, detail] : rows) {
+        fakeText = fake;
+        EXPECT_EQ(text + " / " + detail, failure.GetErrorText() + " / " + FailureDetail(failure)) << what;
     }
     fakeText = nullptr;
 }
@@ -171,11 +166,7 @@ TEST(Messages, DriverPathCheck) {
     const FileHandle writing(::CreateFileA(locked.c_str(), GENERIC_WRITE, 0, nullptr, CREATE_ALWAYS, 0, nullptr));
     const FileHandle reading(
         ::CreateFileA(file.c_str(), GENERIC_READ, FILE_SHARE_READ, nullptr, OPEN_EXISTING, 0, nullptr));
-    const struct {
-        std::string path;
-        UINT driveType;
-        std::string failure, asked;
-    } rows[] = {
+    const std::tuple<std::string, UINT, std::string, std::string> rows[] = {
         {"D:\\x.sys", DRIVE_UNKNOWN, step2, "D:\\"},
         {"D:\\x.sys", DRIVE_NO_ROOT_DIR, noRoot, "D:\\"},
         {"D:\\x.sys", DRIVE_REMOVABLE, step2, "D:\\"},
@@ -191,9 +182,8 @@ TEST(Messages, DriverPathCheck) {
         {longName, REAL, ("[Step4]: Path error: " + longName).substr(0, 255), ""},
         {file, REAL, "", ""},
     };
-    for (const auto& row : rows) {
-        EXPECT_EQ(row.failure + row.asked, Check(row.path, row.driveType)) << row.path;
-    }
+    for (const auto& [path, type, failure, roots] : rows)
+        EXPECT_EQ(failure + roots, Check(path, type)) << path;
     for (const char* path :
          {"kestgard.sys", "\\\\server\\share\\x.sys", "\\x.sys", "C:x.sys", "C:", "", "C:/x.sys", "CC\\x.sys"}) {
         EXPECT_EQ(step1, Check(path, DRIVE_FIXED)) << path << " (the drive must not be asked)";

@@ -4,6 +4,7 @@
 #include <gtest/gtest.h>
 
 #include <cstring>
+#include <tuple>
 #include <vector>
 
 #include "framework/system_text.h"
@@ -39,13 +40,7 @@ TEST(Operations, WhatEachTellsAndLeaves) {
         "disk (e.g., not a network drive)";
     const std::string ASIDE = " +kestgard.sys aside(deleted at restart)";
     const std::string NOT_FOUND = CopyFailed(SYS, ERROR_FILE_NOT_FOUND), DLL_IN_USE = CopyFailed(DLL, IN_USE);
-    const struct {
-        const char* what;
-        Machine machine;
-        Operation operation;
-        Fault fault;
-        std::string told, left;
-    } rows[] = {
+    const std::tuple<const char*, Machine, Operation, Fault, std::string, std::string> rows[] = {
         {"install", Clean, INSTALL, Fault{}, INSTALLED, DONE},
         {"install over a stopped driver", Stopped, INSTALL, Fault{}, INSTALL_FAILED + Line(ERROR_SERVICE_EXISTS),
          "stopped new new registered"},
@@ -107,24 +102,24 @@ TEST(Operations, WhatEachTellsAndLeaves) {
         {"uninstall, deletion refused", Installed, UNINSTALL, Fault{"DeleteService", 1, DENIED},
          REMOVE_FAILED + Line(DENIED), DONE},
     };
-    for (const auto& row : rows) {
-        Prepare(row.machine);
-        std::string told;
+    for (const auto& [what, machine, operation, fault, told, left] : rows) {
+        Prepare(machine);
+        std::string said;
         bool succeeded = false;
         {
             std::unique_ptr<DriverInstaller> installer;
             {
                 // The payload gone: the driver not extracted.
-                const Injected notExtracted(
-                    row.fault.call == "payload gone" ? Fault{"CreateFileA", 4, ERROR_ACCESS_DENIED} : Fault{});
-                EXPECT_EQ("", Told([&] { installer = std::make_unique<DriverInstaller>(TRUE); })) << row.what;
+                const Injected notExtracted(fault.call == "payload gone" ? Fault{"CreateFileA", 4, ERROR_ACCESS_DENIED}
+                                                                         : Fault{});
+                EXPECT_EQ("", Told([&] { installer = std::make_unique<DriverInstaller>(TRUE); })) << what;
             }
-            const Condition fault(row.fault);
-            told = Told([&] { succeeded = ((*installer).*row.operation)(); });
+            const Condition condition(fault);
+            said = Told([&, run = operation] { succeeded = ((*installer).*run)(); });
         }
-        EXPECT_EQ(row.told, told) << row.what;
-        EXPECT_EQ(row.told == INSTALLED || row.told == UPGRADED || row.told == REMOVED, succeeded) << row.what;
-        EXPECT_EQ(row.left, State()) << row.what;
+        EXPECT_EQ(told, said) << what;
+        EXPECT_EQ(told == INSTALLED || told == UPGRADED || told == REMOVED, succeeded) << what;
+        EXPECT_EQ(left, State()) << what;
     }
     Prepare(Clean);
 }
@@ -161,11 +156,7 @@ TEST(Construction, PathsFromTheSystemsDirectories) {
     const std::string tooLong = PATH_FAILED + FormatSystemMessage(ERROR_INSUFFICIENT_BUFFER), s = SystemDirectory();
     const std::string d250 = "C:\\" + std::string(247, 'd'), d251 = d250 + "d";
     // The directories' answers, what construction tells, and where the driver and the message file go.
-    const struct {
-        const char* what;
-        Answer temp, system;
-        std::string told, paths;
-    } rows[] = {
+    const std::tuple<const char*, Answer, Answer, std::string, std::string> rows[] = {
         {"as the system gives them", Answer{}, Answer{}, "", s + "\\drivers\\kestgard.sys " + s + "\\kestgard.dll"},
         {"no temporary directory", Answer{"", 0, ERROR_NOT_READY}, Answer{},
          PATH_FAILED + FormatSystemMessage(ERROR_NOT_READY) + noFolder, " "},
@@ -178,18 +169,18 @@ TEST(Construction, PathsFromTheSystemsDirectories) {
          " " + d251 + "\\kestgard.dll"},
         {"system directory of 260", Answer{}, Answer{"C:\\cut", 260, 0}, tooLong, " "},
     };
-    for (const auto& row : rows) {
-        tempAnswer = row.temp;
-        systemAnswer = row.system;
-        const ApiOverride temp(sys.GetTempPathA, &GiveTemp);
+    for (const auto& [what, temp, system, told, paths] : rows) {
+        tempAnswer = temp;
+        systemAnswer = system;
+        const ApiOverride tempPath(sys.GetTempPathA, &GiveTemp);
         const ApiOverride systemDirectory(sys.GetSystemDirectoryA, &GiveSystem);
-        std::string paths;
-        EXPECT_EQ(row.told, Told([&] {
+        std::string placed;
+        EXPECT_EQ(told, Told([&] {
                       const DriverInstaller installer(TRUE);
-                      paths = installer.GetDriverDestinationPath() + " " + installer.GetMessageFileDestinationPath();
+                      placed = installer.GetDriverDestinationPath() + " " + installer.GetMessageFileDestinationPath();
                   }))
-            << row.what;
-        EXPECT_EQ(row.paths, paths) << row.what;
+            << what;
+        EXPECT_EQ(paths, placed) << what;
         std::filesystem::remove_all(TempFolderPath());
     }
 }
@@ -201,13 +192,7 @@ TEST(Construction, StatusAndExtraction) {
     const std::string QUERY = "An error occurred while querying the status of the driver:";
     const InstallStatus NOT_INSTALLED = INSTALL_STATUS_NOT_INSTALLED;
     // CreateFileA holds the temporary folder, then opens the program file.
-    const struct {
-        const char* what;
-        Machine machine;
-        Fault fault;
-        InstallStatus status;
-        std::string told;
-    } rows[] = {
+    const std::tuple<const char*, Machine, Fault, InstallStatus, std::string> rows[] = {
         {"clean", Clean, Fault{}, NOT_INSTALLED, ""},
         {"installed", Installed, Fault{}, INSTALL_STATUS_INSTALLED, ""},
         {"stopped", Stopped, Fault{}, NOT_INSTALLED, ""},
@@ -222,22 +207,22 @@ TEST(Construction, StatusAndExtraction) {
          Fault{"CreateFileA", 2, ERROR_SHARING_VIOLATION}, NOT_INSTALLED, notOpened + EXTRACT_FAILED},
         {"32-bit installer on 64-bit Windows: nothing done", Installed, Fault{"WoW64"}, NOT_INSTALLED, NEEDS_64_BIT},
     };
-    for (const auto& row : rows) {
-        Prepare(row.machine);
+    for (const auto& [what, machine, fault, status, told] : rows) {
+        Prepare(machine);
         const MessageBoxRecorder boxes;
-        InstallStatus status{};
+        InstallStatus found{};
         bool supported = true;
-        const Condition fault(row.fault);
-        EXPECT_EQ(row.told, Told([&] {
+        const Condition condition(fault);
+        EXPECT_EQ(told, Told([&] {
                       const DriverInstaller installer(TRUE);
-                      status = installer.GetInstallStatus();
+                      found = installer.GetInstallStatus();
                       supported = installer.IsSupported();
                   }))
-            << row.what;
-        EXPECT_EQ(row.status, status) << row.what;
-        EXPECT_EQ(row.told != NEEDS_64_BIT, supported) << row.what;
-        EXPECT_EQ("", boxes.Told()) << row.what;
-        EXPECT_FALSE(std::filesystem::exists(TempFolderPath())) << row.what << ": the temporary folder is left";
+            << what;
+        EXPECT_EQ(status, found) << what;
+        EXPECT_EQ(told != NEEDS_64_BIT, supported) << what;
+        EXPECT_EQ("", boxes.Told()) << what;
+        EXPECT_FALSE(std::filesystem::exists(TempFolderPath())) << what << ": the temporary folder is left";
     }
     const MessageBoxRecorder boxes;
     for (const Fault& fault :
@@ -300,14 +285,7 @@ TEST(Construction, TheTemporaryFolderIsTheRunsOwn) {
     const std::string NOT_OURS = notMade(ERROR_ALREADY_EXISTS) + NO_FILE, STRANGERS = "- - - - +kginst:";
     using Dacls = std::vector<std::string>;
     // What construction and Install tell, the DACLs handed to CreateDirectoryA, and what is left.
-    const struct {
-        const char* what;
-        Machine machine;
-        Fault fault;
-        std::string told;
-        Dacls created;
-        std::string left;
-    } rows[] = {
+    const std::tuple<const char*, Machine, Fault, std::string, Dacls, std::string> rows[] = {
         {"made private", Clean, Fault{}, INSTALLED, Dacls{OWN}, DONE},
         {"made plainly on FAT, where there is no owner to check", Clean, Fault{"FAT volume"}, INSTALLED, Dacls{"plain"},
          DONE},
@@ -335,15 +313,15 @@ TEST(Construction, TheTemporaryFolderIsTheRunsOwn) {
          Fault{"security O:" + Account(TokenOwner) + "D:(A;;FA;;;" + me + ")"}, INSTALLED, Dacls{OWN}, DONE},
         {"nothing replaced while it is read and copied", Clean, Fault{"tampering"}, INSTALLED, Dacls{OWN}, DONE},
     };
-    for (const auto& row : rows) {
-        Prepare(row.machine);
+    for (const auto& [what, machine, fault, told, dacls, left] : rows) {
+        Prepare(machine);
         created.clear();
-        const Condition fault(row.fault);
+        const Condition condition(fault);
         createDirectory = sys.CreateDirectoryA;
         const ApiOverride recording(sys.CreateDirectoryA, &RecordCreateDirectoryA);
-        EXPECT_EQ(row.told, Told([] { DriverInstaller(TRUE).Install(); })) << row.what;
-        EXPECT_EQ(row.created, created) << row.what << ": the DACLs the folder was made with";
-        EXPECT_EQ(row.left, State()) << row.what;
+        EXPECT_EQ(told, Told([] { DriverInstaller(TRUE).Install(); })) << what;
+        EXPECT_EQ(dacls, created) << what << ": the DACLs the folder was made with";
+        EXPECT_EQ(left, State()) << what;
     }
     // Held without delete sharing: neither the folder nor the program file nor an extracted file can be
     // renamed, written or deleted meanwhile.

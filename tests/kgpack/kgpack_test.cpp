@@ -6,6 +6,7 @@
 
 #include <cstdio>
 #include <filesystem>
+#include <tuple>
 #include <utility>
 
 #include "payload/driver_image.h"
@@ -49,12 +50,7 @@ TEST(Kgpack, CommandLines) {
     }
     const std::string installer = q("Kgsetup.exe"), sys = q("kestgard.sys"), dll = q("kestgard.dll");
     // The arguments, the exit code, and a part of what the tool says.
-    const struct {
-        const char* what;
-        std::string arguments;
-        int exitCode;
-        std::string says;
-    } rows[] = {
+    const std::tuple<const char*, std::string, int, std::string> rows[] = {
         {"pack into another file", "pack" + installer + sys + dll + " -o" + q("out.exe"), 0, ""},
         {"list", "list" + q("out.exe"), 0,
          "    offset       size  name\n      4096       5000  kestgard.sys\n      9096       3000  kestgard.dll\n"
@@ -89,16 +85,16 @@ TEST(Kgpack, CommandLines) {
         {"unknown command", "frobnicate x", 2, "unknown command"},
         {"help", "--help", 0, "Exit codes"},
     };
-    for (const auto& row : rows) {
-        FILE* pipe = ::popen((std::string(KGPACK) + " " + row.arguments + " 2>&1").c_str(), "r");
+    for (const auto& [what, arguments, exitCode, says] : rows) {
+        FILE* pipe = ::popen((std::string(KGPACK) + " " + arguments + " 2>&1").c_str(), "r");
         std::string output;
         char buffer[4096];
         while (const std::size_t got = std::fread(buffer, 1, sizeof buffer, pipe)) {
             output.append(buffer, got);
         }
         const int status = ::pclose(pipe);
-        EXPECT_EQ(row.exitCode, WIFEXITED(status) ? WEXITSTATUS(status) : -1) << row.what << ": " << output;
-        EXPECT_NE(std::string::npos, output.find(row.says)) << row.what << ": " << output;
+        EXPECT_EQ(exitCode, WIFEXITED(status) ? WEXITSTATUS(status) : -1) << what << ": " << output;
+        EXPECT_NE(std::string::npos, output.find(says)) << what << ": " << output;
     }
     EXPECT_EQ(program, test::ReadBytes(dir.Str("Kgsetup.exe"))) << "a refused pack changed the installer";
     EXPECT_EQ(signedFile, test::ReadBytes(dir.Str("signed.exe"))) << "a refused pack broke the signature";
