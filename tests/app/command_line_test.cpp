@@ -3,6 +3,7 @@
 #include <gtest/gtest.h>
 
 #include <string>
+#include <tuple>
 #include <vector>
 
 #include "app/command_line.h"
@@ -21,10 +22,7 @@ std::string Tokens(std::string argumentText) {
 }
 
 TEST(CommandLine, TokensAndTheUsageSwitch) {
-    const struct {
-        const char* argumentText;
-        const char* read;
-    } rows[] = {
+    const std::tuple<const char*, const char*> rows[] = {
         {"", ""},
         {" = \r\n ", ""},
         {"  /i=/u\r\nx  ", "[/i][/u][x]"},
@@ -51,9 +49,8 @@ TEST(CommandLine, TokensAndTheUsageSwitch) {
         {"'a \"b", "[a \"b]"},
         {"\"a b", "[a b]"},
     };
-    for (const auto& row : rows) {
-        EXPECT_EQ(row.read, Tokens(row.argumentText)) << "argument text <" << row.argumentText << ">";
-    }
+    for (const auto& [argumentText, read] : rows)
+        EXPECT_EQ(read, Tokens(argumentText)) << "argument text <" << argumentText << ">";
 }
 
 }  // namespace

@@ -7,13 +7,17 @@
 #include <windows.h>
 
 #include <regex>
+#include <tuple>
 
 #include "framework/handle.h"
 #include "framework/system_text.h"
 #include "tests/support/files.h"
+#include "tests/support/texts.h"
 
 namespace kg {
 namespace {
+
+using namespace test;
 
 // What `program` run with exactly the argument text `arguments` writes, its
 // exit code, and whether it leaves the temporary folder or installs the
@@ -21,7 +25,7 @@ namespace {
 // the start (for deleting, as an updater might), so that it cannot be read
 // as the installer reads it.
 std::string RunProgram(const std::string& program, const std::string& arguments, bool held = false) {
-    const test::TempDir dir;
+    const TempDir dir;
     SECURITY_ATTRIBUTES inheritable = {sizeof inheritable, nullptr, TRUE};
     FileHandle output(::CreateFileA(dir.Str("out").c_str(), GENERIC_WRITE, 0, &inheritable, CREATE_ALWAYS, 0, nullptr));
     STARTUPINFOA startup = {};
@@ -45,24 +49,19 @@ std::string RunProgram(const std::string& program, const std::string& arguments,
     char temp[MAX_PATH], system[MAX_PATH];
     const std::string folder = std::string(temp, ::GetTempPathA(MAX_PATH, temp)) + "kginst";
     const std::string driver = std::string(system, ::GetSystemDirectoryA(system, MAX_PATH)) + "\\drivers\\kestgard.sys";
-    return test::ReadBytes(dir.Str("out")) + "|exit " + std::to_string(exitCode) +
+    return ReadBytes(dir.Str("out")) + "|exit " + std::to_string(exitCode) +
            (::GetFileAttributesA(folder.c_str()) != INVALID_FILE_ATTRIBUTES ? "|temporary folder left" : "") +
            (::GetFileAttributesA(driver.c_str()) != INVALID_FILE_ATTRIBUTES ? "|driver installed" : "");
 }
 
-// The texts of a run on standard output: a text-mode stream (LF becomes CR LF).
+// A text on standard output, a text-mode stream: LF becomes CR LF (and a system text's CR LF, CR CR LF).
 std::string Lines(const std::string& text) { return std::regex_replace(text, std::regex("\n"), "\r\n"); }
-
-// A failed copy of the driver: the system's text keeps its CR LF, which the stream makes CR CR LF.
-std::string CopyFailed(DWORD code) {
-    return Lines("An error occurred while copying the file kestgard.sys:\n" + FormatSystemMessage(code));
-}
 
 // The installer `installer` with the byte at `offset` of its driver changed (its checksum no longer holds), or
 // with its driver marked as made for the other processor.
 std::string WithDriver(const std::string& installer, std::size_t offset, bool foreign = false) {
-    std::string bytes = test::ReadBytes(installer);
-    const std::size_t driver = test::ReadBytes(KG_UNPACKED).size(),
+    std::string bytes = ReadBytes(installer);
+    const std::size_t driver = ReadBytes(KG_UNPACKED).size(),
                       header = driver + static_cast<unsigned char>(bytes[driver + 0x3C]) + 4;
     if (foreign) {
         bytes.replace(header, 2, bytes.compare(header, 2, "\x64\x86") == 0 ? std::string("\x4C\x01", 2) : "\x64\x86");
@@ -73,52 +72,37 @@ std::string WithDriver(const std::string& installer, std::size_t offset, bool fo
 }
 
 TEST(CommandLine, RunsInTurnOnOneMachine) {
-    const test::TempDir dir;
-    std::string damaged = test::ReadBytes(KG_INSTALLER);
+    const TempDir dir;
+    std::string damaged = ReadBytes(KG_INSTALLER);
     damaged.back() ^= 1;  // the magic's last byte: a payload that lost its end
-    test::WriteBytes(dir.Str("damaged.exe"), damaged);
-    test::WriteBytes(dir.Str("damaged-driver.exe"), WithDriver(KG_INSTALLER, 0x200));
-    test::WriteBytes(dir.Str("foreign-driver.exe"), WithDriver(KG_INSTALLER, 0, true));
-    test::WriteBytes(dir.Str("held.exe"), test::ReadBytes(KG_INSTALLER));
-    const std::string usage =
-        "Kestrelgard Installation Tool\r\nCopyright (C) 2026 The Kestrelgard Developers. All rights reserved.\r\n"
-        "Usage: Kgsetup /i   Installs Kestrelgard\r\n\r\n";
-    const std::string unfit =
-        "The driver in this installer is damaged or not made for this version of Windows.|exit 1603";
-    const std::string notRead = "Cannot open " + dir.Str("held.exe") +
-                                " for reading: " + RemoveLineBreaks(FormatSystemMessage(ERROR_SHARING_VIOLATION));
-    const struct {
-        const char* what;
-        std::string program, arguments;
-        bool held;
-        std::string result;
-    } rows[] = {
-        {"usage", KG_INSTALLER, "/?", false, usage + "|exit 1"},
-        {"usage asked behind another argument", KG_INSTALLER, "x -?", false, usage + "|exit 1"},
-        {"no payload, any one-letter argument", KG_UNPACKED, "i", false,
-         CopyFailed(ERROR_FILE_NOT_FOUND) + "|exit 1603"},
-        {"damaged payload", dir.Str("damaged.exe"), "/i", false,
-         "Error while extracting files" + CopyFailed(ERROR_FILE_NOT_FOUND) + "|exit 1603"},
-        {"a driver with a byte changed", dir.Str("damaged-driver.exe"), "/i", false, unfit},
-        {"a driver for the other processor", dir.Str("foreign-driver.exe"), "/i", false, unfit},
-        {"the program file held by another: told, no box waits", dir.Str("held.exe"), "/i", true,
-         notRead + "Error while extracting files" + CopyFailed(ERROR_FILE_NOT_FOUND) + "|exit 1603"},
-        {"install, signed after packing as a release is", KG_SIGNED, "/i", false,
-         "Kestrelgard has been successfully installed.|exit 0|driver installed"},
+    WriteBytes(dir.Str("damaged.exe"), damaged);
+    WriteBytes(dir.Str("damaged-driver.exe"), WithDriver(KG_INSTALLER, 0x200));
+    WriteBytes(dir.Str("foreign-driver.exe"), WithDriver(KG_INSTALLER, 0, true));
+    WriteBytes(dir.Str("held.exe"), ReadBytes(KG_INSTALLER));
+    const std::string usage = Lines(USAGE), notFound = Lines(CopyFailed("kestgard.sys", ERROR_FILE_NOT_FOUND));
+    const std::string unfit = DRIVER_UNFIT + "|exit 1603", held = dir.Str("held.exe");
+    const std::string notRead =
+        "Cannot open " + held + " for reading: " + RemoveLineBreaks(FormatSystemMessage(ERROR_SHARING_VIOLATION));
+    const std::tuple<const char*, std::string, std::string, std::string> rows[] = {
+        {"usage", KG_INSTALLER, "/?", usage + "|exit 1"},
+        {"usage asked behind another argument", KG_INSTALLER, "x -?", usage + "|exit 1"},
+        {"no payload, any one-letter argument", KG_UNPACKED, "i", notFound + "|exit 1603"},
+        {"damaged payload", dir.Str("damaged.exe"), "/i", EXTRACT_FAILED + notFound + "|exit 1603"},
+        {"a driver with a byte changed", dir.Str("damaged-driver.exe"), "/i", unfit},
+        {"a driver for the other processor", dir.Str("foreign-driver.exe"), "/i", unfit},
+        {"the program file held by another: told, no box waits", held, "/i",
+         notRead + EXTRACT_FAILED + notFound + "|exit 1603"},
+        {"install, signed after packing as a release is", KG_SIGNED, "/i", INSTALLED + "|exit 0|driver installed"},
     };
-    for (const auto& row : rows) {
-        EXPECT_EQ(row.result, RunProgram(row.program, row.arguments, row.held)) << row.what;
-    }
+    for (const auto& [what, program, arguments, result] : rows)
+        EXPECT_EQ(result, RunProgram(program, arguments, program == held)) << what;
 }
 
 // The x86 installer on 64-bit Windows (the CTest entry e2e_wow64 runs it in a
 // 64-bit machine): it says that the 64-bit installer is needed and touches
 // nothing.
 TEST(DISABLED_OnWindows64, TheX86InstallerDoesNothing) {
-    EXPECT_EQ(
-        "This installer is for 32-bit Windows. Please use the 64-bit installer of Kestrelgard on this computer.|exit "
-        "1603",
-        RunProgram(KG_INSTALLER, "/i"));
+    EXPECT_EQ(NEEDS_64_BIT + "|exit 1603", RunProgram(KG_INSTALLER, "/i"));
 }
 
 }  // namespace

@@ -21,6 +21,7 @@
 #include "installer/driver_installer.h"
 #include "tests/support/api_override.h"
 #include "tests/support/files.h"
+#include "tests/support/texts.h"
 #include "tests/support/wait.h"
 
 namespace kg::test {
@@ -77,52 +78,43 @@ inline void SetDacl(const char* sddl, const std::string& file, HKEY key = nullpt
     ::LocalFree(descriptor);
 }
 
-// The bytes of `path`, read while others hold it open (the installer holds
-// what it extracted); "(missing)" when it cannot be read.
+// The bytes of `path`, read while others hold it open, sharing all (the
+// installer holds what it extracted); "(missing)" when it cannot be read.
 inline std::string ReadHeld(const std::string& path) {
-    const FileHandle file(::CreateFileA(path.c_str(), GENERIC_READ,
-                                        FILE_SHARE_READ | FILE_SHARE_WRITE | FILE_SHARE_DELETE, nullptr, OPEN_EXISTING,
-                                        0, nullptr));
+    const FileHandle file(::CreateFileA(path.c_str(), GENERIC_READ, 7, nullptr, OPEN_EXISTING, 0, nullptr));
     char buffer[65536];
     DWORD read = 0;
     return file && ::ReadFile(file.Get(), buffer, sizeof buffer, &read, nullptr) ? std::string(buffer, read)
                                                                                  : "(missing)";
 }
 
-struct FindTraits {
-    using Handle = HANDLE;
-    static Handle Invalid() noexcept { return INVALID_HANDLE_VALUE; }
-    static bool Close(Handle find) noexcept { return ::FindClose(find) != FALSE; }
-};
-
-// The file names in `folder` that start with `prefix`, sorted.
+// The file names in `folder` that start with `prefix`, sorted; the last error
+// tells why when there are none.
 inline std::vector<std::string> Names(const std::string& folder, const std::string& prefix) {
     std::vector<std::string> names;
     WIN32_FIND_DATAA item;
-    const UniqueHandle<FindTraits> find(::FindFirstFileA((folder + prefix + "*").c_str(), &item));
-    for (bool more = find.IsValid(); more; more = ::FindNextFileA(find.Get(), &item))
+    const HANDLE find = ::FindFirstFileA((folder + prefix + "*").c_str(), &item);
+    for (bool more = find != INVALID_HANDLE_VALUE; more; more = ::FindNextFileA(find, &item))
         names.push_back(item.cFileName);
+    if (find != INVALID_HANDLE_VALUE)
+        ::FindClose(find);
     std::sort(names.begin(), names.end());
     return names;
 }
 
-// The files deleted at the next restart, as the system keeps them.
-inline std::string PendingDeletions() {
+const char SESSION_MANAGER[] = "SYSTEM\\CurrentControlSet\\Control\\Session Manager";
+
+// "(deleted at restart)" for a file that the system deletes at the next restart.
+inline std::string Pending(const std::string& path) {
     RegistryKey key;
     char data[8192] = {};
     DWORD size = sizeof data - 2;
-    ::RegOpenKeyExA(HKEY_LOCAL_MACHINE, "SYSTEM\\CurrentControlSet\\Control\\Session Manager", 0, KEY_READ,
-                    key.Receive());
+    ::RegOpenKeyExA(HKEY_LOCAL_MACHINE, SESSION_MANAGER, 0, KEY_READ, key.Receive());
     ::RegQueryValueExA(key.Get(), "PendingFileRenameOperations", nullptr, nullptr, reinterpret_cast<BYTE*>(data),
                        &size);
     std::string pending(data, size);
     std::replace(pending.begin(), pending.end(), '\0', '|');
-    return pending;
-}
-
-// "(deleted at restart)" for a file that goes at the next restart.
-inline std::string Pending(const std::string& path) {
-    return PendingDeletions().find(path + "||") != std::string::npos ? "(deleted at restart)" : "";
+    return pending.find(path + "||") != std::string::npos ? "(deleted at restart)" : "";
 }
 
 // "new": the sample payload's driver or library; "old": the sample's older
@@ -185,11 +177,9 @@ inline void Prepare(Machine kind) {
     }
     for (const std::string& name : Names(TempDirectory(), "kginst"))
         std::filesystem::remove_all(TempDirectory() + name);
-    std::filesystem::remove_all(TempDirectory() + "victim");
     ::RegDeleteKeyA(HKEY_LOCAL_MACHINE, EVENTLOG_KEY.c_str());
     RegistryKey sessionManager;
-    ::RegOpenKeyExA(HKEY_LOCAL_MACHINE, "SYSTEM\\CurrentControlSet\\Control\\Session Manager", 0, KEY_SET_VALUE,
-                    sessionManager.Receive());
+    ::RegOpenKeyExA(HKEY_LOCAL_MACHINE, SESSION_MANAGER, 0, KEY_SET_VALUE, sessionManager.Receive());
     ::RegDeleteValueA(sessionManager.Get(), "PendingFileRenameOperations");
     if (kind == Planted) {
         std::filesystem::create_directories(TempFolderPath() + "a\\b");
@@ -200,7 +190,7 @@ inline void Prepare(Machine kind) {
     if (kind == Clean || kind == Planted)
         return;
     DriverInstaller installer(TRUE);
-    EXPECT_EQ("Kestrelgard has been successfully installed.", Told([&] { installer.Install(); }));
+    EXPECT_EQ(INSTALLED, Told([&] { installer.Install(); }));
     if (kind == Stopped || kind == Old || kind == OldStopped)
         StopDriver(false);
     if (kind == Old || kind == OldStopped)
@@ -215,16 +205,13 @@ inline void Prepare(Machine kind) {
 inline std::string ServiceWord() {
     const ServiceHandle service = OpenDriver(SERVICE_QUERY_STATUS | SERVICE_QUERY_CONFIG);
     SERVICE_STATUS status{};
-    union {
-        QUERY_SERVICE_CONFIGA c;
-        char bytes[8192];
-    } config;
+    QUERY_SERVICE_CONFIGA config[100];  // the first, and room for its texts
     DWORD needed = 0;
     if (!::QueryServiceStatus(service.Get(), &status) ||
-        !::QueryServiceConfigA(service.Get(), &config.c, sizeof config, &needed))
+        !::QueryServiceConfigA(service.Get(), config, sizeof config, &needed))
         return "-";
-    const bool asCreated = config.c.dwServiceType == SERVICE_KERNEL_DRIVER &&
-                           config.c.dwStartType == SERVICE_AUTO_START && InstalledDriver() == config.c.lpBinaryPathName;
+    const bool asCreated = config->dwServiceType == SERVICE_KERNEL_DRIVER &&
+                           config->dwStartType == SERVICE_AUTO_START && InstalledDriver() == config->lpBinaryPathName;
     return std::string(status.dwCurrentState == SERVICE_RUNNING ? "running" : "stopped") +
            (asCreated ? "" : "(not as created)");
 }
@@ -239,9 +226,8 @@ inline std::string RegistrationWord() {
     for (const std::string& name : {TYPES_SUPPORTED_VALUE, EVENT_MESSAGE_FILE_VALUE}) {
         BYTE data[1024];
         DWORD size = sizeof data, type = 0;
-        if (::RegQueryValueExA(key.Get(), name.c_str(), nullptr, &type, data, &size) == ERROR_SUCCESS) {
+        if (::RegQueryValueExA(key.Get(), name.c_str(), nullptr, &type, data, &size) == ERROR_SUCCESS)
             values += std::to_string(type) + ":" + std::string(reinterpret_cast<char*>(data), size) + "|";
-        }
     }
     const std::string types = "4:" + std::string("\7\0\0\0|", 5),
                       file = "1:" + InstalledMessageFile() + std::string("\0|", 2);
@@ -255,8 +241,7 @@ inline std::string RegistrationWord() {
 // registered" after an install, "- - - -" on a clean machine; then whatever
 // else of the product's names is left: a file beside an installed one
 // ("+kestgard.sys aside(deleted at restart)"), the temporary folder or one
-// moved aside with what they hold ("+kginst: kestgard.sys=new"), the tests'
-// victim folder.
+// moved aside with what they hold ("+kginst: kestgard.sys=new").
 inline std::string State() {
     std::string state = ServiceWord() + " " + FileWord(InstalledDriver()) + " " + FileWord(InstalledMessageFile()) +
                         " " + RegistrationWord();
@@ -266,11 +251,7 @@ inline std::string State() {
                 state += " +" + Unstamped(name) + Pending(folder + name);
         }
     }
-    std::vector<std::string> left = Names(TempDirectory(), "kginst");
-    left.push_back("victim");
-    for (const std::string& name : left) {
-        if (::GetFileAttributesA((TempDirectory() + name).c_str()) == INVALID_FILE_ATTRIBUTES)
-            continue;
+    for (const std::string& name : Names(TempDirectory(), "kginst")) {
         state += " +" + Unstamped(name) + ":" +
                  (std::filesystem::is_directory(TempDirectory() + name) ? Contents(TempDirectory() + name)
                                                                         : " " + ReadHeld(TempDirectory() + name));
@@ -358,72 +339,58 @@ struct Race {
 };
 
 // What goes wrong in a row: a real condition of the machine that the
-// constructor makes (by its name), else a fault injected through the system table.
+// constructor makes (by its name), else a fault injected through the system
+// table. "payload gone" the tests make themselves, during construction.
 class Condition {
 public:
-    explicit Condition(const Fault& fault) : injected_(Named(fault.call) ? Fault{} : fault) {
+    explicit Condition(const Fault& fault) {
         const std::string& what = fault.call;
-        const std::string lock = what == "driver in use"         ? InstalledDriver()
-                                 : what == "message file in use" ? InstalledMessageFile()
-                                                                 : "";
-        if (!lock.empty())
-            lock_.Reset(::CreateFileA(lock.c_str(), GENERIC_WRITE, FILE_SHARE_READ, nullptr, OPEN_ALWAYS, 0, nullptr));
-        if (what == "registration read-only") {
+        if (what == "driver in use" || what == "message file in use") {
+            const std::string file = what == "driver in use" ? InstalledDriver() : InstalledMessageFile();
+            lock_.Reset(::CreateFileA(file.c_str(), GENERIC_WRITE, FILE_SHARE_READ, nullptr, OPEN_ALWAYS, 0, nullptr));
+        } else if (what == "registration read-only") {
             RegistryKey key;
             ::RegCreateKeyExA(HKEY_LOCAL_MACHINE, EVENTLOG_KEY.c_str(), 0, nullptr, 0, KEY_ALL_ACCESS, nullptr,
                               key.Receive(), nullptr);
             SetDacl("D:P(A;;KR;;;WD)", "", key.Get());
-        }
-        if (what == "file named kginst")
+        } else if (what == "file named kginst") {
             WriteBytes(TempFolderPath().substr(0, TempFolderPath().size() - 1), "a file named kginst");
-        if (what == "another run")
+        } else if (what == "another run") {
             firstRun_ = std::make_unique<DriverInstaller>(TRUE);
-        if (what == "FAT volume")
-            fat_.emplace(sys.GetVolumeInformationA, &FatVolume);
-        if (what == "swapped for a link" || what == "swapped for everyone's folder") {
+        } else if (what == "FAT volume") {
+            Swap(sys.GetVolumeInformationA, &FatVolume);
+        } else if (what == "swapped for a link" || what == "swapped for everyone's folder") {
             Race::swapFor = what.substr(12);
-            swap_.emplace(sys.CreateFileA, &Race::SwapBeforeHold);
+            Swap(sys.CreateFileA, &Race::SwapBeforeHold);
             if (what == "swapped for a link")
-                link_.emplace(sys.GetFileInformationByHandle, &Race::ShownAsLink);
-        }
-        if (what.rfind("security ", 0) == 0) {
+                Swap(sys.GetFileInformationByHandle, &Race::ShownAsLink);
+        } else if (what.rfind("security ", 0) == 0) {
             Race::security = what.substr(9);
-            security_.emplace(sys.GetKernelObjectSecurity, &Race::FakedSecurity);
-        }
-        if (what == "WoW64")
-            wow64_.emplace(sys.IsWow64Process, &OnWow64);
-        if (what == "tampering") {
+            Swap(sys.GetKernelObjectSecurity, &Race::FakedSecurity);
+        } else if (what == "WoW64") {
+            Swap(sys.IsWow64Process, &OnWow64);
+        } else if (what == "tampering") {
             Race::tried.clear();
-            reading_.emplace(sys.ReadFile, &Race::TamperWhileReading);
-            copying_.emplace(sys.MoveFileExA, &Race::TamperWhileCopying);
+            Swap(sys.ReadFile, &Race::TamperWhileReading);
+            Swap(sys.MoveFileExA, &Race::TamperWhileCopying);
+        } else if (what != "payload gone") {
+            injected_.emplace(fault);
         }
     }
 
 private:
-    // The conditions above; "payload gone" the tests make themselves, during construction.
-    static bool Named(const std::string& what) {
-        for (const char* name : {"driver in use", "message file in use", "registration read-only", "file named kginst",
-                                 "another run", "FAT volume", "swapped for a link", "swapped for everyone's folder",
-                                 "WoW64", "tampering", "payload gone"}) {
-            if (what == name)
-                return true;
-        }
-        return what.rfind("security ", 0) == 0;
-    }
     static BOOL WINAPI OnWow64(HANDLE, PBOOL wow64) {
         *wow64 = TRUE;
         return TRUE;
     }
+    template <typename Function>
+    void Swap(Function& slot, Function fake) {
+        swaps_.push_back(std::make_shared<ApiOverride<Function>>(slot, fake));
+    }
 
-    Injected injected_;
+    std::optional<Injected> injected_;
     FileHandle lock_;
-    std::optional<ApiOverride<decltype(SystemApi::GetVolumeInformationA)>> fat_;
-    std::optional<ApiOverride<decltype(SystemApi::CreateFileA)>> swap_;
-    std::optional<ApiOverride<decltype(SystemApi::GetFileInformationByHandle)>> link_;
-    std::optional<ApiOverride<decltype(SystemApi::GetKernelObjectSecurity)>> security_;
-    std::optional<ApiOverride<decltype(SystemApi::ReadFile)>> reading_;
-    std::optional<ApiOverride<decltype(SystemApi::MoveFileExA)>> copying_;
-    std::optional<ApiOverride<decltype(SystemApi::IsWow64Process)>> wow64_;
+    std::vector<std::shared_ptr<void>> swaps_;
     std::unique_ptr<DriverInstaller> firstRun_;
 };
 

@@ -3,6 +3,7 @@
 #include <gtest/gtest.h>
 
 #include <cstring>
+#include <tuple>
 
 #include "framework/system_text.h"
 #include "framework/winapp.h"
@@ -10,6 +11,8 @@
 #include "installer/resource.h"
 #include "installer/service_parameters.h"
 #include "tests/installer/machine.h"
+#include "tests/support/message_boxes.h"
+#include "tests/support/texts.h"
 
 namespace kg {
 namespace {
@@ -35,74 +38,63 @@ DWORD WINAPI FakeFormatMessage(DWORD flags, LPCVOID from, DWORD code, DWORD lang
     return length;
 }
 
-std::string boxes;
-int WINAPI RecordBox(HWND owner, LPCSTR text, LPCSTR caption, UINT type) {
-    boxes += std::string(text) + "|" + caption + "|" + std::to_string(type) + (owner != nullptr ? "|owned" : "");
-    return IDOK;
-}
-
-enum Call { INFORMATION, WITH_TEXT, SYSTEM_ERROR, TEXT_SYSTEM_ERROR, USAGE };
+enum Call { INFORMATION, WITH_TEXT, SYSTEM_ERROR, TEXT_SYSTEM_ERROR, SHOW_USAGE };
 
 TEST(Messages, WhatTheUserReads) {
     theApp.Run(::GetModuleHandleA(nullptr), noArguments);
-    const std::string denied = FormatSystemMessage(ERROR_ACCESS_DENIED), shown = denied.substr(0, denied.size() - 2);
+    const std::string denied = FormatSystemMessage(ERROR_ACCESS_DENIED), shown = Shown(ERROR_ACCESS_DENIED);
     const std::string edge(MESSAGE_BUFFER_SIZE - 3 - denied.size(), 't'), d1023(1023, 'd'), t1015(1015, 't');
-    const std::string usage =
-        "Kestrelgard Installation Tool\nCopyright (C) 2026 The Kestrelgard Developers. All rights "
-        "reserved.\nUsage: Kgsetup /i   Installs Kestrelgard\n\n";
-    const std::string installFailed = "An error occurred while installing the driver";
-    // The call, what it writes in the command-line run, and what its box shows (no text: the same).
+    const std::string PATH = "An error occurred while building the path:\n";
+    // The call, what it writes in the command-line run, what its box shows (no text: the same) and the system
+    // text while it is faked.
     const struct {
         const char* what;
         Call call;
         UINT id;
         std::string text;
         DWORD code;
-        const char* fake;
-        std::string output, box;
+        std::string output, box = "";
+        const char* fake = nullptr;
     } rows[] = {
-        {"success", INFORMATION, IDS_INSTALLED, "", 0, nullptr, "Kestrelgard has been successfully installed.", ""},
-        {"usage", USAGE, 0, "", 0, nullptr, usage, ""},
-        {"with text", WITH_TEXT, IDS_INSTALL_FAILED, "detail", 0, nullptr, installFailed + "detail", ""},
-        {"with text cut to 1023", WITH_TEXT, IDS_INSTALL_FAILED, d1023, 0, nullptr,
-         (installFailed + d1023).substr(0, 1023), ""},
-        {"percent signs", WITH_TEXT, IDS_REMOVE_FAILED, "%s %1 %d", 0, nullptr,
-         "An error occurred while removing the driver%s %1 %d", ""},
-        {"system error", SYSTEM_ERROR, IDS_PATH_FAILED, "", 5, nullptr,
-         "An error occurred while building the path:\n" + denied,
-         "An error occurred while building the path:\n" + shown},
-        {"text and system error", TEXT_SYSTEM_ERROR, 0, "own %s", 5, nullptr, "own %s:\n" + denied,
-         "own %s:\n" + shown},
-        {"no system text", TEXT_SYSTEM_ERROR, 0, "own", NO_TEXT, nullptr, "own:\n", ""},
-        {"system text that does not fit", TEXT_SYSTEM_ERROR, 0, t1015, 5, nullptr, t1015 + ":\n", ""},
-        {"system text that just fits", TEXT_SYSTEM_ERROR, 0, edge, 5, nullptr, edge + ":\n" + denied,
-         edge + ":\n" + shown},
-        {"system text a byte too long", TEXT_SYSTEM_ERROR, 0, edge + "t", 5, nullptr, edge + "t:\n", ""},
-        {"a box cuts one line end", TEXT_SYSTEM_ERROR, 0, "", 5, "D.\r\n\r\n", ":\nD.\r\n\r\n", ":\nD.\r\n"},
-        {"a box cuts a line end after a character", TEXT_SYSTEM_ERROR, 0, "", 5, "x\r\n", ":\nx\r\n", ":\nx"},
-        {"a box keeps a line end alone", TEXT_SYSTEM_ERROR, 0, "", 5, "\r\n", ":\n\r\n", ""},
-        {"a box keeps a line feed", TEXT_SYSTEM_ERROR, 0, "", 5, "D.\n", ":\nD.\n", ""},
-        {"a box keeps a carriage return", TEXT_SYSTEM_ERROR, 0, "", 5, "D.\r", ":\nD.\r", ""},
-        {"inserts as they are", TEXT_SYSTEM_ERROR, 0, "", 5, "Insert %2 into %1.\r\n", ":\nInsert %2 into %1.\r\n",
-         ":\nInsert %2 into %1."},
+        {"success", INFORMATION, IDS_INSTALLED, "", 0, INSTALLED},
+        {"usage", SHOW_USAGE, 0, "", 0, USAGE},
+        {"with text", WITH_TEXT, IDS_INSTALL_FAILED, "detail", 0, INSTALL_FAILED + "detail"},
+        {"with text cut to 1023", WITH_TEXT, IDS_INSTALL_FAILED, d1023, 0, (INSTALL_FAILED + d1023).substr(0, 1023)},
+        {"percent signs", WITH_TEXT, IDS_REMOVE_FAILED, "%s %1 %d", 0, REMOVE_FAILED + "%s %1 %d"},
+        {"system error", SYSTEM_ERROR, IDS_PATH_FAILED, "", 5, PATH + denied, PATH + shown},
+        {"text and system error", TEXT_SYSTEM_ERROR, 0, "own %s", 5, "own %s:\n" + denied, "own %s:\n" + shown},
+        {"no system text", TEXT_SYSTEM_ERROR, 0, "own", NO_TEXT, "own:\n"},
+        {"system text that does not fit", TEXT_SYSTEM_ERROR, 0, t1015, 5, t1015 + ":\n"},
+        {"system text that just fits", TEXT_SYSTEM_ERROR, 0, edge, 5, edge + ":\n" + denied, edge + ":\n" + shown},
+        {"system text a byte too long", TEXT_SYSTEM_ERROR, 0, edge + "t", 5, edge + "t:\n"},
+        {"a box cuts one line end", TEXT_SYSTEM_ERROR, 0, "", 5, ":\nD.\r\n\r\n", ":\nD.\r\n", "D.\r\n\r\n"},
+        {"a box cuts a line end after a character", TEXT_SYSTEM_ERROR, 0, "", 5, ":\nx\r\n", ":\nx", "x\r\n"},
+        {"a box keeps a line end alone", TEXT_SYSTEM_ERROR, 0, "", 5, ":\n\r\n", "", "\r\n"},
+        {"a box keeps a line feed", TEXT_SYSTEM_ERROR, 0, "", 5, ":\nD.\n", "", "D.\n"},
+        {"a box keeps a carriage return", TEXT_SYSTEM_ERROR, 0, "", 5, ":\nD.\r", "", "D.\r"},
+        {"inserts as they are", TEXT_SYSTEM_ERROR, 0, "", 5, ":\nInsert %2 into %1.\r\n", ":\nInsert %2 into %1.",
+         "Insert %2 into %1.\r\n"},
     };
     const ApiOverride format(sys.FormatMessageA, &FakeFormatMessage);
-    const ApiOverride recorder(sys.MessageBoxA, &RecordBox);
+    const MessageBoxRecorder quiet;  // the dialog run finds the temporary folder taken, and tells it in a box
     DriverInstaller commandLine(TRUE), dialog(FALSE);
     for (const auto& row : rows) {
         fakeText = row.fake;
+        // What the run writes, then each box as "text|caption|type", "|owned" when it has an owner.
         const auto tell = [&](DriverInstaller& installer) {
-            boxes.clear();
-            return Told([&] {
-                       switch (row.call) {
-                       case INFORMATION: installer.ShowMessage(row.id, true); break;
-                       case WITH_TEXT: installer.ShowMessageWithText(row.id, row.text); break;
-                       case SYSTEM_ERROR: installer.ShowSystemError(row.id, row.code); break;
-                       case TEXT_SYSTEM_ERROR: installer.ShowTextSystemError(row.text, row.code); break;
-                       case USAGE: installer.ShowUsage(); break;
-                       }
-                   }) +
-                   boxes;
+            const MessageBoxRecorder recorder;
+            std::string told = Told([&] {
+                switch (row.call) {
+                case INFORMATION: installer.ShowMessage(row.id, true); break;
+                case WITH_TEXT: installer.ShowMessageWithText(row.id, row.text); break;
+                case SYSTEM_ERROR: installer.ShowSystemError(row.id, row.code); break;
+                case TEXT_SYSTEM_ERROR: installer.ShowTextSystemError(row.text, row.code); break;
+                case SHOW_USAGE: installer.ShowUsage(); break;
+                }
+            });
+            for (const ShownBox& box : recorder.Boxes())
+                told += box.text + "|" + box.caption + "|" + std::to_string(box.type) + (box.owner ? "|owned" : "");
+            return told;
         };
         EXPECT_EQ(row.output, tell(commandLine)) << row.what << ", on standard output";
         EXPECT_EQ(
@@ -116,32 +108,24 @@ TEST(Messages, ServiceControlFailures) {
     const std::string exists = RemoveLineBreaks(FormatSystemMessage(ERROR_SERVICE_EXISTS));
     const std::string m1000(1000, 'm'), m1023(1023, 'm'), m1024(1024, 'm');
     // The failure, its GetErrorText and what a handler appends to its message.
-    const struct {
-        const char* what;
-        CDWException failure;
-        const char* fake;
-        std::string text, detail;
-    } rows[] = {
-        {"system failure", {"", 1073, TRUE, 0}, nullptr, ": " + exists, ": " + exists},
-        {"text and system failure", {"a\r\nb", 1073, TRUE, 0}, nullptr, "ab: " + exists, "a\r\nb"},
-        {"text failure", {"text", 1073, FALSE, 0}, nullptr, "", "text"},
-        {"neither", {"", 1073, FALSE, 0}, nullptr, "", "No message ..."},
-        {"no system text", {"", NO_TEXT, TRUE, 0}, nullptr, ": ", ": "},
-        {"message of 1023", {m1023, 1073, TRUE, 0}, nullptr, m1023, m1023},
-        {"message of 1024", {m1024, 1073, TRUE, 0}, nullptr, "Error message too long. It failed !", m1024},
-        {"system text that fits", {m1000, 5, TRUE, 0}, "ssssssssssssssssss\r\n", m1000 + ": ssssssssssssssssss", m1000},
-        {"system text a byte too long", {m1000, 5, TRUE, 0}, "sssssssssssssssssss\r\n", m1000, m1000},
-        {"system text without line end that fits",
-         {m1000, 5, TRUE, 0},
-         "ssssssssssssssssssss",
-         m1000 + ": ssssssssssssssssssss",
-         m1000},
+    const std::tuple<const char*, CDWException, const char*, std::string, std::string> rows[] = {
+        {"system failure", CDWException{"", 1073, TRUE, 0}, nullptr, ": " + exists, ": " + exists},
+        {"text and system failure", CDWException{"a\r\nb", 1073, TRUE, 0}, nullptr, "ab: " + exists, "a\r\nb"},
+        {"text failure", CDWException{"text", 1073, FALSE, 0}, nullptr, "", "text"},
+        {"neither", CDWException{"", 1073, FALSE, 0}, nullptr, "", "No message ..."},
+        {"no system text", CDWException{"", NO_TEXT, TRUE, 0}, nullptr, ": ", ": "},
+        {"message of 1023", CDWException{m1023, 1073, TRUE, 0}, nullptr, m1023, m1023},
+        {"message of 1024", CDWException{m1024, 1073, TRUE, 0}, nullptr, "Error message too long. It failed !", m1024},
+        {"system text that fits", CDWException{m1000, 5, TRUE, 0}, "ssssssssssssssssss\r\n",
+         m1000 + ": ssssssssssssssssss", m1000},
+        {"system text a byte too long", CDWException{m1000, 5, TRUE, 0}, "sssssssssssssssssss\r\n", m1000, m1000},
+        {"system text without line end that fits", CDWException{m1000, 5, TRUE, 0}, "ssssssssssssssssssss",
+         m1000 + ": ssssssssssssssssssss", m1000},
     };
     const ApiOverride format(sys.FormatMessageA, &FakeFormatMessage);
-    for (const auto& row : rows) {
-        fakeText = row.fake;
-        EXPECT_EQ(row.text + " / " + row.detail, row.failure.GetErrorText() + " / " + FailureDetail(row.failure))
-            << row.what;
+    for (const auto& [what, failure, fake, text, detail] : rows) {
+        fakeText = fake;
+        EXPECT_EQ(text + " / " + detail, failure.GetErrorText() + " / " + FailureDetail(failure)) << what;
     }
     fakeText = nullptr;
 }
@@ -170,8 +154,8 @@ std::string Check(const std::string& path, UINT type) {
 
 TEST(Messages, DriverPathCheck) {
     const std::string notQualified =
-        ": The fully qualified path name to the file must be given, and the drive letter must "
-        "be for a fixed disk (e.g., not a network drive)";
+        ": The fully qualified path name to the file must be given, and the drive letter must be for a fixed disk "
+        "(e.g., not a network drive)";
     const std::string step1 = "[Step1]" + notQualified, step2 = "[Step2]" + notQualified,
                       step3 = "[Step3]" + notQualified;
     const std::string noRoot = "The root directory where the service is specified to be must exist";
@@ -182,11 +166,7 @@ TEST(Messages, DriverPathCheck) {
     const FileHandle writing(::CreateFileA(locked.c_str(), GENERIC_WRITE, 0, nullptr, CREATE_ALWAYS, 0, nullptr));
     const FileHandle reading(
         ::CreateFileA(file.c_str(), GENERIC_READ, FILE_SHARE_READ, nullptr, OPEN_EXISTING, 0, nullptr));
-    const struct {
-        std::string path;
-        UINT driveType;
-        std::string failure, asked;
-    } rows[] = {
+    const std::tuple<std::string, UINT, std::string, std::string> rows[] = {
         {"D:\\x.sys", DRIVE_UNKNOWN, step2, "D:\\"},
         {"D:\\x.sys", DRIVE_NO_ROOT_DIR, noRoot, "D:\\"},
         {"D:\\x.sys", DRIVE_REMOVABLE, step2, "D:\\"},
@@ -202,9 +182,8 @@ TEST(Messages, DriverPathCheck) {
         {longName, REAL, ("[Step4]: Path error: " + longName).substr(0, 255), ""},
         {file, REAL, "", ""},
     };
-    for (const auto& row : rows) {
-        EXPECT_EQ(row.failure + row.asked, Check(row.path, row.driveType)) << row.path;
-    }
+    for (const auto& [path, type, failure, roots] : rows)
+        EXPECT_EQ(failure + roots, Check(path, type)) << path;
     for (const char* path :
          {"kestgard.sys", "\\\\server\\share\\x.sys", "\\x.sys", "C:x.sys", "C:", "", "C:/x.sys", "CC\\x.sys"}) {
         EXPECT_EQ(step1, Check(path, DRIVE_FIXED)) << path << " (the drive must not be asked)";

@@ -6,7 +6,8 @@
 
 #include <cstdio>
 #include <filesystem>
-#include <map>
+#include <tuple>
+#include <utility>
 
 #include "payload/driver_image.h"
 #include "tests/support/files.h"
@@ -29,21 +30,16 @@ TEST(Kgpack, CommandLines) {
                       driver = test::Made(test::MinimalImage(5000), MACHINE_I386);
     const std::string x64 = test::Made(test::MinimalImage(5000), MACHINE_AMD64),
                       damaged = test::Made(test::MinimalImage(5000), MACHINE_I386, 0x1234);
-    for (const auto& [name, bytes] : std::map<std::string, std::string>{
-             {"Kgsetup.exe", program},
-             {"kestgard.sys", driver},
-             {"kestgard.dll", Pattern(3000, 2)},
-             {"x64/kestgard.sys", x64},
-             {"damaged/kestgard.sys", damaged},
-             {"plain.exe", Pattern(100)},
-             {"CON", "device"},
-             {"damaged.exe", Pattern(100) + RawTrailer({{0, 5000, "a", 1}}, 1)},
-             {"escape.exe", Pattern(100) + RawTrailer({{0, 10, "..\\a", 4}}, 1)},
-             {"device.exe", test::PackedImage(program, {{"a", "1"}, {"com\xB9", "2"}})},
-             {"twins.exe", test::PackedImage(program, {{"a.sys", driver}, {"A.SYS", driver}})},
-             {"foreign.exe", test::PackedImage(program, {{"kestgard.sys", x64}})},
-             {"empty.exe", Pattern(100) + RawTrailer({}, 0)},
-             {"signed.exe", signedFile}}) {
+    using File = std::pair<std::string, std::string>;
+    for (const auto& [name, bytes] :
+         {File{"Kgsetup.exe", program}, File{"kestgard.sys", driver}, File{"kestgard.dll", Pattern(3000, 2)},
+          File{"x64/kestgard.sys", x64}, File{"damaged/kestgard.sys", damaged}, File{"plain.exe", Pattern(100)},
+          File{"CON", "device"}, File{"damaged.exe", Pattern(100) + RawTrailer({{0, 5000, "a", 1}}, 1)},
+          File{"escape.exe", Pattern(100) + RawTrailer({{0, 10, "..\\a", 4}}, 1)},
+          File{"device.exe", test::PackedImage(program, {{"a", "1"}, {"com\xB9", "2"}})},
+          File{"twins.exe", test::PackedImage(program, {{"a.sys", driver}, {"A.SYS", driver}})},
+          File{"foreign.exe", test::PackedImage(program, {{"kestgard.sys", x64}})},
+          File{"empty.exe", Pattern(100) + RawTrailer({}, 0)}, File{"signed.exe", signedFile}}) {
         std::filesystem::create_directories(std::filesystem::path(dir.Str(name)).parent_path());
         test::WriteBytes(dir.Str(name), bytes);
     }
@@ -54,12 +50,7 @@ TEST(Kgpack, CommandLines) {
     }
     const std::string installer = q("Kgsetup.exe"), sys = q("kestgard.sys"), dll = q("kestgard.dll");
     // The arguments, the exit code, and a part of what the tool says.
-    const struct {
-        const char* what;
-        std::string arguments;
-        int exitCode;
-        std::string says;
-    } rows[] = {
+    const std::tuple<const char*, std::string, int, std::string> rows[] = {
         {"pack into another file", "pack" + installer + sys + dll + " -o" + q("out.exe"), 0, ""},
         {"list", "list" + q("out.exe"), 0,
          "    offset       size  name\n      4096       5000  kestgard.sys\n      9096       3000  kestgard.dll\n"
@@ -78,10 +69,8 @@ TEST(Kgpack, CommandLines) {
          "x64/kestgard.sys: is a driver for another processor than the installer's"},
         {"a damaged driver", "pack" + installer + q("damaged/kestgard.sys"), 1,
          "is damaged: its checksum does not match its contents"},
-        {"verify a device name", "verify" + q("device.exe"), 1,
-         "damaged payload directory: an entry has a device name"},
-        {"verify one name twice", "verify" + q("twins.exe"), 1,
-         "damaged payload directory: two entries have the same name"},
+        {"verify a device", "verify" + q("device.exe"), 1, "damaged payload directory: an entry has a device name"},
+        {"verify twins", "verify" + q("twins.exe"), 1, "damaged payload directory: two entries have the same name"},
         {"verify a driver for another processor", "verify" + q("foreign.exe"), 1,
          "entry 0 (kestgard.sys) is a driver for another processor"},
         {"one name twice", "pack" + installer + dll + dll, 1, "same name"},
@@ -96,16 +85,16 @@ TEST(Kgpack, CommandLines) {
         {"unknown command", "frobnicate x", 2, "unknown command"},
         {"help", "--help", 0, "Exit codes"},
     };
-    for (const auto& row : rows) {
-        FILE* pipe = ::popen((std::string(KGPACK) + " " + row.arguments + " 2>&1").c_str(), "r");
+    for (const auto& [what, arguments, exitCode, says] : rows) {
+        FILE* pipe = ::popen((std::string(KGPACK) + " " + arguments + " 2>&1").c_str(), "r");
         std::string output;
         char buffer[4096];
         while (const std::size_t got = std::fread(buffer, 1, sizeof buffer, pipe)) {
             output.append(buffer, got);
         }
         const int status = ::pclose(pipe);
-        EXPECT_EQ(row.exitCode, WIFEXITED(status) ? WEXITSTATUS(status) : -1) << row.what << ": " << output;
-        EXPECT_NE(std::string::npos, output.find(row.says)) << row.what << ": " << output;
+        EXPECT_EQ(exitCode, WIFEXITED(status) ? WEXITSTATUS(status) : -1) << what << ": " << output;
+        EXPECT_NE(std::string::npos, output.find(says)) << what << ": " << output;
     }
     EXPECT_EQ(program, test::ReadBytes(dir.Str("Kgsetup.exe"))) << "a refused pack changed the installer";
     EXPECT_EQ(signedFile, test::ReadBytes(dir.Str("signed.exe"))) << "a refused pack broke the signature";

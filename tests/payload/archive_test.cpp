@@ -5,6 +5,7 @@
 #include <filesystem>
 #include <fstream>
 #include <map>
+#include <tuple>
 
 #include "payload/archive.h"
 #include "payload/driver_image.h"
@@ -25,6 +26,7 @@ using test::RawTrailer;
 using test::Signed;
 using test::U32;
 using Files = std::map<std::string, std::string>;
+using Pairs = std::vector<std::pair<std::string, std::string>>;
 
 // Extracts `file`, written as a program file, into a new folder: the result,
 // and every file written, there or beside the program file.
@@ -35,9 +37,8 @@ std::pair<int, Files> Extract(PayloadArchive& archive, const std::string& file) 
     {
         CFile program;
         test::FolderSink sink(out.Str());
-        if (program.Open(work.Str("program.exe").c_str(), CFile::modeRead | CFile::shareDenyWrite)) {
+        if (program.Open(work.Str("program.exe").c_str(), CFile::modeRead | CFile::shareDenyWrite))
             result = archive.ExtractAll(program, sink);
-        }
     }
     Files written;
     for (const std::string& name : out.List())
@@ -52,109 +53,114 @@ TEST(Payload, WhatEachProgramFileExtracts) {
     const std::string image = test::MinimalImage(0x400), packed = PackedImage(image, {{"a.txt", Pattern(300)}});
     std::string flipped = packed;
     flipped.back() ^= 1;
-    std::vector<std::pair<std::string, std::string>> chunks = {{"0", ""},
-                                                               {"1000", Pattern(1000)},
-                                                               {"2500", Pattern(2500, 1)}},
-                                                     many, names;
-    for (int i = 0; i < 256; ++i) {
+    const Pairs chunks = {{"0", ""}, {"1000", Pattern(1000)}, {"2500", Pattern(2500, 1)}};
+    Pairs many;
+    for (int i = 0; i < 256; ++i)
         many.push_back({"f" + std::to_string(i), std::string(1, static_cast<char>(i))});
-    }
-    for (const std::string name :
-         {"..\\evil", "../evil", "C:evil", ".",     "..",      "a.",   "a ",  "",      "a*b", "a?b", "a|b",
-          "a<b",      "a>b",     "a\"b",   "a\x01", "CONSOLE", "COMA", "LPT", "COM10", "a b", " a",  ".a"}) {
-        names.push_back({name, name});
-    }
+    // Files named by their contents; the same packed.
+    const auto named = [](const std::vector<std::string>& names) {
+        Pairs files;
+        for (const std::string& name : names)
+            files.push_back({name, name});
+        return files;
+    };
+    const auto packedNamed = [&](const std::vector<std::string>& names) {
+        return PackedImage(Pattern(16), named(names));
+    };
+    const Pairs kept = named({" a", ".a", "a b", "COM10", "COMA", "CONSOLE", "LPT"});
+    const std::string names =
+        packedNamed({"..\\evil", "../evil", "C:evil", ".",     "..",      "a.",   "a ",  "",      "a*b", "a?b", "a|b",
+                     "a<b",      "a>b",     "a\"b",   "a\x01", "CONSOLE", "COMA", "LPT", "COM10", "a b", " a",  ".a"});
     // Packed, then signed: an image that will get a certificate table. Its
     // trailer ends on an 8-byte boundary with 1 byte of data; 2 bytes need 7
     // zero bytes before the table, the most there can be.
     const std::string signable = test::MinimalImage(0x480, 0x80).substr(0, 0x400);
-    const std::string aligned = PackedImage(signable, {{"a.txt", "1"}}),
-                      padded = PackedImage(signable, {{"a.txt", "12"}});
+    const std::string aligned = PackedImage(signable, {{"a.txt", "1"}});
+    const std::string padded = PackedImage(signable, {{"a.txt", "12"}}), signedPadded = Signed(padded);
     const std::string fourDirectories =
         test::MinimalImage(0x400, 0x80).replace(0x58 + 92, 4, std::string("\4\0\0\0", 4));
     const std::string data = Pattern(2000) + Pattern(100, 5);
     const auto bad = [&](std::vector<test::RawEntry> entries, std::uint32_t count) {
         return data + RawTrailer(entries, count);
     };
-    const struct {
-        const char* what;
-        std::string file;
-        int result;
-        Files written;
-    } rows[] = {
-        {"one file", PackedImage(Pattern(512), {{"a.txt", "abc"}}), PAYLOAD_OK, {{"a.txt", "abc"}}},
-        {"data of every chunking", PackedImage(Pattern(64), chunks), PAYLOAD_OK, Files(chunks.begin(), chunks.end())},
-        {"256 files", PackedImage(Pattern(16), many), PAYLOAD_OK, Files(many.begin(), many.end())},
-        {"names that are not plain file names skipped",
-         PackedImage(Pattern(16), names),
-         PAYLOAD_OK,
-         {{" a", " a"},
-          {".a", ".a"},
-          {"a b", "a b"},
-          {"COM10", "COM10"},
-          {"COMA", "COMA"},
-          {"CONSOLE", "CONSOLE"},
-          {"LPT", "LPT"}}},
-        {"a name ends at its zero byte",
-         Pattern(32) + "xyz" + RawTrailer({{32, 3, std::string("a.txt\0z", 7), 7}}, 1),
-         PAYLOAD_OK,
-         {{"a.txt", "xyz"}}},
-        {"one name twice", PackedImage(image, {{"b", "1"}, {"a", "first"}, {"A", "last"}}), PAYLOAD_DAMAGED, {}},
-        {"image with payload", packed, PAYLOAD_OK, {{"a.txt", Pattern(300)}}},
-        {"no payload", Pattern(4096), PAYLOAD_NO_MAGIC, {}},
-        {"shorter than the magic", "short", PAYLOAD_NO_MAGIC, {}},
-        {"empty file", "", PAYLOAD_NO_MAGIC, {}},
-        {"image alone", image, PAYLOAD_NO_MAGIC, {}},
-        {"\"MZ\" and no program headers", "MZ" + std::string(100, '\0'), PAYLOAD_NO_MAGIC, {}},
-        {"signed image alone", test::MinimalImage(0x400, 0x80), PAYLOAD_NO_MAGIC, {}},
-        {"signed 64-bit image alone", test::MinimalImage(0x400, 0x80, true), PAYLOAD_NO_MAGIC, {}},
-        {"a certificate table beyond the 4 directories declared: bytes behind the image",
-         fourDirectories,
+    // Names that no packer writes make the directory damaged: a device is no
+    // file of the folder (COM0, LPT0 and the superscripts one to three are
+    // devices too), and a second entry of a name, in any case, would replace
+    // the first.
+    const NameFault NONE = NameFault::NONE, DEVICE = NameFault::DEVICE_NAME, TWICE = NameFault::SAME_NAME;
+    const std::tuple<const char*, std::string, int, Files, NameFault> rows[] = {
+        {"one file", PackedImage(Pattern(512), {{"a.txt", "abc"}}), PAYLOAD_OK, {{"a.txt", "abc"}}, NONE},
+        {"every chunking", PackedImage(Pattern(64), chunks), PAYLOAD_OK, Files(chunks.begin(), chunks.end()), NONE},
+        {"256 files", PackedImage(Pattern(16), many), PAYLOAD_OK, Files(many.begin(), many.end()), NONE},
+        {"names that are not plain file names skipped", names, PAYLOAD_OK, Files(kept.begin(), kept.end()), NONE},
+        {"a name ends at its zero byte", Pattern(32) + "xyz" + RawTrailer({{32, 3, std::string("a.txt\0z", 7), 7}}, 1),
+         PAYLOAD_OK, Files{{"a.txt", "xyz"}}, NONE},
+        {"one name twice", PackedImage(image, {{"b", "1"}, {"a", "first"}, {"A", "last"}}), PAYLOAD_DAMAGED, {}, TWICE},
+        {"one name twice, in another case", packedNamed({"a.txt", "b", "A.TXT"}), PAYLOAD_DAMAGED, {}, TWICE},
+        {"CON", packedNamed({"a", "CON"}), PAYLOAD_DAMAGED, {}, DEVICE},
+        {"a device with an extension", packedNamed({"nul.txt"}), PAYLOAD_DAMAGED, {}, DEVICE},
+        {"a device, a space, an extension", packedNamed({"CON .txt"}), PAYLOAD_DAMAGED, {}, DEVICE},
+        {"two extensions", packedNamed({"con.sys.txt"}), PAYLOAD_DAMAGED, {}, DEVICE},
+        {"COM1", packedNamed({"com1"}), PAYLOAD_DAMAGED, {}, DEVICE},
+        {"LPT9", packedNamed({"LPT9.log"}), PAYLOAD_DAMAGED, {}, DEVICE},
+        {"COM0", packedNamed({"COM0"}), PAYLOAD_DAMAGED, {}, DEVICE},
+        {"LPT0", packedNamed({"lpt0.sys"}), PAYLOAD_DAMAGED, {}, DEVICE},
+        {"COM, superscript one", packedNamed({"COM\xB9"}), PAYLOAD_DAMAGED, {}, DEVICE},
+        {"LPT, superscript two", packedNamed({"lpt\xB2.txt"}), PAYLOAD_DAMAGED, {}, DEVICE},
+        {"COM, superscript three in UTF-8", packedNamed({"COM\xC2\xB3"}), PAYLOAD_DAMAGED, {}, DEVICE},
+        {"image with payload", packed, PAYLOAD_OK, {{"a.txt", Pattern(300)}}, NONE},
+        {"no payload", Pattern(4096), PAYLOAD_NO_MAGIC, {}, NONE},
+        {"shorter than the magic", "short", PAYLOAD_NO_MAGIC, {}, NONE},
+        {"empty file", "", PAYLOAD_NO_MAGIC, {}, NONE},
+        {"image alone", image, PAYLOAD_NO_MAGIC, {}, NONE},
+        {"\"MZ\" and no program headers", "MZ" + std::string(100, '\0'), PAYLOAD_NO_MAGIC, {}, NONE},
+        {"signed image alone", test::MinimalImage(0x400, 0x80), PAYLOAD_NO_MAGIC, {}, NONE},
+        {"signed 64-bit image alone", test::MinimalImage(0x400, 0x80, true), PAYLOAD_NO_MAGIC, {}, NONE},
+        {"a certificate table beyond the 4 directories declared: bytes behind the image", fourDirectories,
+         PAYLOAD_DAMAGED, Files{}, NONE},
+        {"signed image cut into its signature",
+         test::MinimalImage(0x400, 0x80).substr(0, 0x3F0),
          PAYLOAD_DAMAGED,
-         {}},
-        {"signed image cut into its signature", test::MinimalImage(0x400, 0x80).substr(0, 0x3F0), PAYLOAD_DAMAGED, {}},
-        {"signed right behind the trailer", Signed(aligned), PAYLOAD_OK, {{"a.txt", "1"}}},
-        {"signed after 7 bytes of alignment", Signed(padded), PAYLOAD_OK, {{"a.txt", "12"}}},
-        {"signed with a large table", Signed(padded, 5000), PAYLOAD_OK, {{"a.txt", "12"}}},
-        {"signed, its payload cut by a byte", Signed(padded.substr(0, padded.size() - 1)), PAYLOAD_DAMAGED, {}},
-        {"signed, a byte behind the table", Signed(padded) + "x", PAYLOAD_DAMAGED, {}},
-        {"signed, a payload appended behind the table",
-         PackedImage(test::MinimalImage(0x400, 0x80), {{"a.txt", "1"}}),
-         PAYLOAD_DAMAGED,
-         {}},
-        {"signed, the table reaching past the end",
-         Signed(padded).substr(0, Signed(padded).size() - 1),
-         PAYLOAD_DAMAGED,
-         {}},
-        {"signed, a byte other than zero before the table", Signed(padded + "x"), PAYLOAD_DAMAGED, {}},
-        {"signed, 8 zero bytes before the table", Signed(aligned + std::string(8, '\0')), PAYLOAD_DAMAGED, {}},
-        {"empty payload", Pattern(64) + RawTrailer({}, 0), PAYLOAD_EMPTY, {}},
-        {"packed, cut by a byte", packed.substr(0, packed.size() - 1), PAYLOAD_DAMAGED, {}},
-        {"packed, cut into the data", packed.substr(0, image.size() + 100), PAYLOAD_DAMAGED, {}},
-        {"image cut short", image.substr(0, 0x300), PAYLOAD_DAMAGED, {}},
-        {"magic with a flipped bit", flipped, PAYLOAD_DAMAGED, {}},
-        {"count 257", bad({{2000, 100, "a", 1}}, 257), PAYLOAD_DAMAGED, {}},
-        {"count with top bit", bad({{2000, 100, "a", 1}}, 0x80000001u), PAYLOAD_DAMAGED, {}},
-        {"name length 1001", bad({{2000, 100, std::string(1001, 'n'), 1001}}, 1), PAYLOAD_DAMAGED, {}},
-        {"name length 2^32-1", bad({{2000, 100, "a", 0xFFFFFFFFu}}, 1), PAYLOAD_DAMAGED, {}},
-        {"first name too long", bad({{2000, 100, "a", 5000}, {2000, 100, "b", 1}}, 2), PAYLOAD_DAMAGED, {}},
-        {"offset 2^31", bad({{0x80000000u, 1, "a", 1}}, 1), PAYLOAD_DAMAGED, {}},
-        {"size 2^31", bad({{0, 0x80000000u, "a", 1}}, 1), PAYLOAD_DAMAGED, {}},
-        {"data into the trailer", bad({{2000, 101, "a", 1}}, 1), PAYLOAD_DAMAGED, {}},
-        {"data past the end", bad({{2100, 1, "a", 1}}, 1), PAYLOAD_DAMAGED, {}},
-        {"second file's data too long", bad({{2000, 100, "a", 1}, {2000, 5000, "b", 1}}, 2), PAYLOAD_DAMAGED, {}},
-        {"count above what the file holds", Pattern(20) + RawTrailer({}, 3), PAYLOAD_DAMAGED, {}},
-        {"name before the start", U32(1) + RawTrailer({}, 1), PAYLOAD_DAMAGED, {}},
-        {"fields before the start", "a" + U32(1) + RawTrailer({}, 1), PAYLOAD_DAMAGED, {}},
-        {"count cut off", "X!QARN_SFX!", PAYLOAD_DAMAGED, {}},
+         {},
+         NONE},
+        {"signed right behind the trailer", Signed(aligned), PAYLOAD_OK, {{"a.txt", "1"}}, NONE},
+        {"signed after 7 bytes of alignment", signedPadded, PAYLOAD_OK, {{"a.txt", "12"}}, NONE},
+        {"signed with a large table", Signed(padded, 5000), PAYLOAD_OK, {{"a.txt", "12"}}, NONE},
+        {"signed, its payload cut by a byte", Signed(padded.substr(0, padded.size() - 1)), PAYLOAD_DAMAGED, {}, NONE},
+        {"signed, a byte behind the table", signedPadded + "x", PAYLOAD_DAMAGED, {}, NONE},
+        {"signed, a payload appended behind the table", PackedImage(test::MinimalImage(0x400, 0x80), {{"a.txt", "1"}}),
+         PAYLOAD_DAMAGED, Files{}, NONE},
+        {"signed, its table past the end", signedPadded.substr(0, signedPadded.size() - 1), PAYLOAD_DAMAGED, {}, NONE},
+        {"signed, a byte other than zero before the table", Signed(padded + "x"), PAYLOAD_DAMAGED, {}, NONE},
+        {"signed, 8 zero bytes before the table", Signed(aligned + std::string(8, '\0')), PAYLOAD_DAMAGED, {}, NONE},
+        {"empty payload", Pattern(64) + RawTrailer({}, 0), PAYLOAD_EMPTY, {}, NONE},
+        {"packed, cut by a byte", packed.substr(0, packed.size() - 1), PAYLOAD_DAMAGED, {}, NONE},
+        {"packed, cut into the data", packed.substr(0, image.size() + 100), PAYLOAD_DAMAGED, {}, NONE},
+        {"image cut short", image.substr(0, 0x300), PAYLOAD_DAMAGED, {}, NONE},
+        {"magic with a flipped bit", flipped, PAYLOAD_DAMAGED, {}, NONE},
+        {"count 257", bad({{2000, 100, "a", 1}}, 257), PAYLOAD_DAMAGED, {}, NONE},
+        {"count with top bit", bad({{2000, 100, "a", 1}}, 0x80000001u), PAYLOAD_DAMAGED, {}, NONE},
+        {"name length 1001", bad({{2000, 100, std::string(1001, 'n'), 1001}}, 1), PAYLOAD_DAMAGED, {}, NONE},
+        {"name length 2^32-1", bad({{2000, 100, "a", 0xFFFFFFFFu}}, 1), PAYLOAD_DAMAGED, {}, NONE},
+        {"first name too long", bad({{2000, 100, "a", 5000}, {2000, 100, "b", 1}}, 2), PAYLOAD_DAMAGED, {}, NONE},
+        {"offset 2^31", bad({{0x80000000u, 1, "a", 1}}, 1), PAYLOAD_DAMAGED, {}, NONE},
+        {"size 2^31", bad({{0, 0x80000000u, "a", 1}}, 1), PAYLOAD_DAMAGED, {}, NONE},
+        {"data into the trailer", bad({{2000, 101, "a", 1}}, 1), PAYLOAD_DAMAGED, {}, NONE},
+        {"data past the end", bad({{2100, 1, "a", 1}}, 1), PAYLOAD_DAMAGED, {}, NONE},
+        {"second file's data too long", bad({{2000, 100, "a", 1}, {2000, 5000, "b", 1}}, 2), PAYLOAD_DAMAGED, {}, NONE},
+        {"count above what the file holds", Pattern(20) + RawTrailer({}, 3), PAYLOAD_DAMAGED, {}, NONE},
+        {"name before the start", U32(1) + RawTrailer({}, 1), PAYLOAD_DAMAGED, {}, NONE},
+        {"fields before the start", "a" + U32(1) + RawTrailer({}, 1), PAYLOAD_DAMAGED, {}, NONE},
+        {"count cut off", "X!QARN_SFX!", PAYLOAD_DAMAGED, {}, NONE},
     };
     PayloadArchive archive;
-    for (const auto& row : rows) {
-        EXPECT_EQ(std::make_pair(row.result, row.written), Extract(archive, row.file)) << row.what;
+    for (const auto& [what, file, result, written, fault] : rows) {
+        EXPECT_EQ(std::make_pair(result, written), Extract(archive, file)) << what;
+        EXPECT_EQ(fault, archive.GetNameFault()) << what;
         const PayloadEntry &first = archive.GetEntry(0), &second = archive.GetEntry(1);
-        EXPECT_TRUE(row.result == PAYLOAD_OK ||
+        EXPECT_TRUE(result == PAYLOAD_OK ||
                     archive.GetCount() + first.name.size() + second.name.size() + first.size + second.size == 0)
-            << row.what << ": the table is not emptied";
+            << what << ": the table is not emptied";
     }
     EXPECT_EQ(PAYLOAD_OPEN_FAILED, archive.ReadDirectory("missing.exe"));
 }
@@ -170,41 +176,6 @@ TEST(Payload, AnEntryAt2GiBInAFileThatHoldsIt) {
     }
     PayloadArchive archive;
     EXPECT_EQ(PAYLOAD_DAMAGED, archive.ReadDirectory(work.Str("big.exe"))) << "data read from beyond 2 GiB";
-}
-
-// Names that no packer writes make the directory damaged: a device is no file
-// of the folder (COM0, LPT0 and the superscripts one to three are devices
-// too), and a second entry of a name, in any case, would replace the first.
-TEST(Payload, DeviceNamesAndTwinsDamageTheDirectory) {
-    const NameFault DEVICE = NameFault::DEVICE_NAME;
-    const struct {
-        const char* what;
-        std::vector<std::string> names;
-        NameFault fault;
-    } rows[] = {
-        {"CON", {"a", "CON"}, DEVICE},
-        {"a device with an extension", {"nul.txt"}, DEVICE},
-        {"a device, a space, an extension", {"CON .txt"}, DEVICE},
-        {"two extensions", {"con.sys.txt"}, DEVICE},
-        {"COM1", {"com1"}, DEVICE},
-        {"LPT9", {"LPT9.log"}, DEVICE},
-        {"COM0", {"COM0"}, DEVICE},
-        {"LPT0", {"lpt0.sys"}, DEVICE},
-        {"COM, superscript one", {"COM\xB9"}, DEVICE},
-        {"LPT, superscript two", {"lpt\xB2.txt"}, DEVICE},
-        {"COM, superscript three in UTF-8", {"COM\xC2\xB3"}, DEVICE},
-        {"one name twice, in another case", {"a.txt", "b", "A.TXT"}, NameFault::SAME_NAME},
-    };
-    for (const auto& row : rows) {
-        std::vector<std::pair<std::string, std::string>> files;
-        for (const std::string& name : row.names) {
-            files.push_back({name, "x"});
-        }
-        PayloadArchive archive;
-        EXPECT_EQ(std::make_pair(int{PAYLOAD_DAMAGED}, Files()), Extract(archive, PackedImage(Pattern(16), files)))
-            << row.what;
-        EXPECT_EQ(row.fault, archive.GetNameFault()) << row.what;
-    }
 }
 
 TEST(Payload, FilesThatCannotBeWrittenWhole) {
@@ -243,15 +214,16 @@ TEST(Payload, FilesThatCannotBeWrittenWhole) {
 TEST(Payload, DriversTheLoaderTakes) {
     const std::uint16_t I386 = MACHINE_I386, AMD64 = MACHINE_AMD64;
     const std::string image = test::MinimalImage(0x400);
+#ifdef KG_SAMPLE_DRIVER
+    const std::string sample = test::ReadBytes(KG_SAMPLE_DRIVER);
+    const std::uint16_t own = sizeof(void*) == 8 ? AMD64 : I386, other = own == AMD64 ? I386 : AMD64;
+    std::string changed = sample, unsummed = sample;
+    changed[sample.size() / 2] ^= 1;
+    unsummed.replace(LoadU32(reinterpret_cast<const unsigned char*>(sample.data()) + 0x3C) + 24 + 64, 4, U32(0))
+        .back() ^= 1;
+#endif
     // padded: the image lies inside a larger file, between other bytes
-    struct Row {
-        const char* what;
-        std::string image;
-        std::uint16_t machine;
-        DriverFault fault;
-        bool padded;
-    };
-    std::vector<Row> rows = {
+    const std::tuple<const char*, std::string, std::uint16_t, DriverFault, bool> rows[] = {
         {"x86, no checksum", test::Made(image, I386), I386, DriverFault::NONE, false},
         {"x64, no checksum", test::Made(image, AMD64), AMD64, DriverFault::NONE, false},
         {"x86 for x64", test::Made(image, I386), AMD64, DriverFault::OTHER_PROCESSOR, false},
@@ -260,30 +232,21 @@ TEST(Payload, DriversTheLoaderTakes) {
         {"no image", Pattern(0x400), I386, DriverFault::NOT_AN_IMAGE, false},
         {"headers past the end", test::Made(image, I386).substr(0, 0x80), I386, DriverFault::NOT_AN_IMAGE, false},
         {"inside a larger file", test::Made(image, AMD64), AMD64, DriverFault::NONE, true},
-    };
 #ifdef KG_SAMPLE_DRIVER
-    const std::string sample = test::ReadBytes(KG_SAMPLE_DRIVER);
-    const std::uint16_t own = sizeof(void*) == 8 ? AMD64 : I386, other = own == AMD64 ? I386 : AMD64;
-    std::string changed = sample, unsummed = sample;
-    changed[sample.size() / 2] ^= 1;
-    unsummed.replace(LoadU32(reinterpret_cast<const unsigned char*>(sample.data()) + 0x3C) + 24 + 64, 4, U32(0))
-        .back() ^= 1;
-    rows.insert(rows.end(),
-                {
-                    {"the sample driver", sample, own, DriverFault::NONE, false},
-                    {"the sample driver, for the other processor", sample, other, DriverFault::OTHER_PROCESSOR, false},
-                    {"the sample driver, a byte changed", changed, own, DriverFault::CHECKSUM_MISMATCH, false},
-                    {"the sample driver, a byte added", sample + "x", own, DriverFault::CHECKSUM_MISMATCH, false},
-                    {"the sample driver, changed, without checksum", unsummed, own, DriverFault::NONE, false},
-                    {"the sample driver inside a larger file", sample, own, DriverFault::NONE, true},
-                });
+        {"the sample driver", sample, own, DriverFault::NONE, false},
+        {"the sample driver, for the other processor", sample, other, DriverFault::OTHER_PROCESSOR, false},
+        {"the sample driver, a byte changed", changed, own, DriverFault::CHECKSUM_MISMATCH, false},
+        {"the sample driver, a byte added", sample + "x", own, DriverFault::CHECKSUM_MISMATCH, false},
+        {"the sample driver, changed, without checksum", unsummed, own, DriverFault::NONE, false},
+        {"the sample driver inside a larger file", sample, own, DriverFault::NONE, true},
 #endif
+    };
     const test::TempDir dir;
-    for (const Row& row : rows) {
-        test::WriteBytes(dir.Str("driver.sys"), row.padded ? Pattern(101) + row.image + Pattern(7) : row.image);
+    for (const auto& [what, image, machine, fault, padded] : rows) {
+        test::WriteBytes(dir.Str("driver.sys"), padded ? Pattern(101) + image + Pattern(7) : image);
         CFile file;
         ASSERT_TRUE(file.Open(dir.Str("driver.sys").c_str(), CFile::modeRead | CFile::shareDenyWrite));
-        EXPECT_EQ(row.fault, CheckDriverImage(file, row.padded ? 101 : 0, row.image.size(), row.machine)) << row.what;
+        EXPECT_EQ(fault, CheckDriverImage(file, padded ? 101 : 0, image.size(), machine)) << what;
     }
 }
 
@@ -292,12 +255,7 @@ TEST(Payload, WriterRefusesWhatTheReaderWouldReject) {
     ASSERT_EQ("", example.Add("a.txt", 3));
     EXPECT_EQ(U32(512) + U32(3) + "a.txt" + U32(5) + U32(1) + "!QARN_SFX!", example.Trailer()) << "the worked example";
     PayloadWriter writer(0x7FFFFF00u);
-    const struct {
-        const char* what;
-        std::string name;
-        std::uint64_t size;
-        bool accepted;
-    } rows[] = {
+    const std::tuple<const char*, std::string, std::uint64_t, bool> rows[] = {
         {"name of 1001 bytes", std::string(1001, 'n'), 1, false},
         {"name of 1000 bytes", std::string(1000, 'n'), 1, true},
         {"zero byte in the name", std::string("a\0b", 3), 1, false},
@@ -309,9 +267,8 @@ TEST(Payload, WriterRefusesWhatTheReaderWouldReject) {
         {"starting at 2^31 - 1", "c", 1, true},
         {"starting at 2^31", "d", 0, false},
     };
-    for (const auto& row : rows) {
-        EXPECT_EQ(row.accepted, writer.Add(row.name, row.size).empty()) << row.what;
-    }
+    for (const auto& [what, name, size, accepted] : rows)
+        EXPECT_EQ(accepted, writer.Add(name, size).empty()) << what;
     EXPECT_EQ(0x7FFFFF01u, writer.Entries()[1].offset);
     PayloadWriter full(0);
     for (int i = 0; i < 256; ++i)
@@ -321,27 +278,24 @@ TEST(Payload, WriterRefusesWhatTheReaderWouldReject) {
 
 #ifdef _WIN32
 TEST(Payload, FailuresOfTheFileSystem) {
-    const struct {
-        const char* what;
-        test::Fault fault;
-        int result;
-        Files written;
-    } rows[] = {
-        {"program file not opened", {"CreateFileA", 1, ERROR_SHARING_VIOLATION}, PAYLOAD_OPEN_FAILED, {}},
-        {"one output not created", {"CreateFileA", 2, ERROR_ACCESS_DENIED}, PAYLOAD_OK, {{"a.bin", Pattern(2500)}}},
-        {"magic unreadable", {"ReadFile", 1, ERROR_CRC}, PAYLOAD_DAMAGED, {}},
-        {"count unreadable", {"ReadFile", 2, ERROR_CRC}, PAYLOAD_DAMAGED, {}},
-        {"name unreadable", {"ReadFile", 4, ERROR_CRC}, PAYLOAD_DAMAGED, {}},
-        {"offset unreadable", {"ReadFile", 6, ERROR_CRC}, PAYLOAD_DAMAGED, {}},
-        {"third piece of data unreadable", {"ReadFile", 14, ERROR_CRC}, PAYLOAD_COPY_FAILED, {{"b", "x"}}},
-        {"first piece not written", {"WriteFile", 2, ERROR_DISK_FULL}, PAYLOAD_COPY_FAILED, {{"b", "x"}}},
+    using test::Fault;
+    const std::tuple<const char*, Fault, int, Files> rows[] = {
+        {"program file not opened", Fault{"CreateFileA", 1, ERROR_SHARING_VIOLATION}, PAYLOAD_OPEN_FAILED, Files{}},
+        {"one output not created", Fault{"CreateFileA", 2, ERROR_ACCESS_DENIED}, PAYLOAD_OK,
+         Files{{"a.bin", Pattern(2500)}}},
+        {"magic unreadable", Fault{"ReadFile", 1, ERROR_CRC}, PAYLOAD_DAMAGED, Files{}},
+        {"count unreadable", Fault{"ReadFile", 2, ERROR_CRC}, PAYLOAD_DAMAGED, Files{}},
+        {"name unreadable", Fault{"ReadFile", 4, ERROR_CRC}, PAYLOAD_DAMAGED, Files{}},
+        {"offset unreadable", Fault{"ReadFile", 6, ERROR_CRC}, PAYLOAD_DAMAGED, Files{}},
+        {"third piece of data unreadable", Fault{"ReadFile", 14, ERROR_CRC}, PAYLOAD_COPY_FAILED, Files{{"b", "x"}}},
+        {"first piece not written", Fault{"WriteFile", 2, ERROR_DISK_FULL}, PAYLOAD_COPY_FAILED, Files{{"b", "x"}}},
     };
-    for (const auto& row : rows) {
+    for (const auto& [what, fault, result, written] : rows) {
         PayloadArchive archive;
-        const test::Injected fault(row.fault);
-        EXPECT_EQ(std::make_pair(row.result, row.written),
+        const test::Injected injected(fault);
+        EXPECT_EQ(std::make_pair(result, written),
                   Extract(archive, PackedImage(Pattern(100), {{"a.bin", Pattern(2500)}, {"b", "x"}})))
-            << row.what;
+            << what;
     }
 }
 #endif

@@ -36,7 +36,7 @@ Function Real(Function SystemApi::*entry) {
 
 // The `nth` call of entry `call` (0: every call) fails with `code`: a handle
 // comes back invalid, a BOOL or a length 0, `code` the last error; a registry
-// function returns `code` and leaves the last error alone. With
+// function returns `code`, and the last error says something else. With
 // ERROR_MORE_DATA the call runs first, as the system fills what fits.
 struct Fault {
     std::string call;
@@ -76,8 +76,7 @@ struct HookEntry {
 };
 template <auto Entry>
 constexpr HookEntry HookOf(const char* name) {
-    using EntryHook = Hook<Entry>;
-    return {name, &EntryHook::Arm, &EntryHook::Disarm};
+    return {name, &Hook<Entry>::Arm, &Hook<Entry>::Disarm};
 }
 
 // Makes `fault` happen while it lives; a fault that names no entry of the
@@ -85,45 +84,28 @@ constexpr HookEntry HookOf(const char* name) {
 class Injected {
 public:
     explicit Injected(const Fault& fault) {
-#define KG_HOOK(name) HookOf<&SystemApi::name>(#name)
+#define H(name) HookOf<&SystemApi::name>(#name)
         static const HookEntry hooks[] = {
-            KG_HOOK(CreateFileA),
-            KG_HOOK(ReadFile),
-            KG_HOOK(WriteFile),
-            KG_HOOK(CreateDirectoryA),
-            KG_HOOK(MoveFileExA),
-            KG_HOOK(GetDriveTypeA),
-            KG_HOOK(OpenSCManagerA),
-            KG_HOOK(EnumServicesStatusA),
-            KG_HOOK(CreateServiceA),
-            KG_HOOK(OpenServiceA),
-            KG_HOOK(StartServiceA),
-            KG_HOOK(DeleteService),
-            KG_HOOK(RegSetValueExA),
-            KG_HOOK(OpenProcessToken),
-            KG_HOOK(GetVolumeInformationA),
-        };
-#undef KG_HOOK
-        for (const HookEntry& hook : hooks) {
+            H(CreateFileA),   H(ReadFile),       H(WriteFile),           H(CreateDirectoryA), H(MoveFileExA),
+            H(GetDriveTypeA), H(OpenSCManagerA), H(EnumServicesStatusA), H(CreateServiceA),   H(OpenServiceA),
+            H(StartServiceA), H(DeleteService),  H(RegSetValueExA),      H(OpenProcessToken), H(GetVolumeInformationA)};
+#undef H
+        for (const auto& hook : hooks) {
             if (fault.call == hook.name) {
                 hook.arm(fault);
                 disarm_ = hook.disarm;
             }
         }
-        if (!fault.call.empty() && disarm_ == nullptr) {
+        if (!fault.call.empty() && disarm_ == &None)
             ADD_FAILURE() << "no fault can be injected into \"" << fault.call << "\"";
-        }
     }
-    ~Injected() {
-        if (disarm_ != nullptr) {
-            disarm_();
-        }
-    }
+    ~Injected() { disarm_(); }
     Injected(const Injected&) = delete;
     Injected& operator=(const Injected&) = delete;
 
 private:
-    void (*disarm_)() = nullptr;
+    static void None() {}
+    void (*disarm_)() = &None;
 };
 
 }  // namespace kg::test
