@@ -242,7 +242,11 @@ std::string Dacl(PSECURITY_DESCRIPTOR descriptor) {
     if (!::ConvertSecurityDescriptorToStringSecurityDescriptorA(descriptor, SDDL_REVISION_1, DACL_SECURITY_INFORMATION,
                                                                 &text, nullptr))
         return "plain";
-    const std::string dacl(text);
+    SECURITY_DESCRIPTOR_CONTROL control = 0;
+    DWORD revision = 0;
+    ::GetSecurityDescriptorControl(descriptor, &control, &revision);
+    // A list marked as defaulted gives way to the inheritable entries of the folder above (Everyone's).
+    const std::string dacl = std::string(text) + (control & SE_DACL_DEFAULTED ? " defaulted" : "");
     ::LocalFree(text);
     return dacl;
 }
