@@ -69,18 +69,16 @@ TEST_F(Observed, Runs) {
          "explore 'C:\\w' '' '' 3; beep 0; [stop: The operating system is out\nof memory or resources.]"},
         {"no library", "x", "", "", A::ACTION_OPEN, 1, nullptr, 32, TRUE, FALSE, 32,
          "open 'x' '' '' 1; beep 0; [stop: The specified dynamic-link library was not found.]"},
-        {"an unknown refusal", "x", "", "", A::ACTION_OPEN, 1, nullptr, 4, TRUE, FALSE, 4,
+        {"unknown refusal", "x", "", "", A::ACTION_OPEN, 1, nullptr, 4, TRUE, FALSE, 4,
          "open 'x' '' '' 1; beep 0; [stop: Unknown error!]"},
         {"refused, not told", "x", "", "", A::ACTION_OPEN, 1, nullptr, 2, FALSE, FALSE, 2, "open 'x' '' '' 1; "},
-        {"e-mail", "a@example.com", "", "", A::ACTION_EMAIL, 1, nullptr, 40, TRUE, TRUE, -1,
-         "open 'mailto:a@example.com' '' '' 1; "},
+        {"e-mail", "a@b.c", "", "", A::ACTION_EMAIL, 1, nullptr, 40, TRUE, TRUE, -1, "open 'mailto:a@b.c' '' '' 1; "},
         {"none", "x", "", "", A::ACTION_NONE, 1, nullptr, 0, TRUE, TRUE, -1, ""},
         {"type 6", "x", "", "", 6, 1, nullptr, 0, TRUE, FALSE, -2, "beep 0; [stop: Failed to execute unknown action!]"},
         {"user defined, handled", "", "", "", A::ACTION_USERDEFINED, 1, window, 1, TRUE, TRUE, -1, "told 0; "},
         {"user defined, not handled", "", "", "", A::ACTION_USERDEFINED, 1, window, 0, TRUE, FALSE, -3,
          "told 0; beep 0; [stop: User defined action failed!]"},
-        {"user defined, posted to every window", "", "", "", A::ACTION_USERDEFINED, 1, HWND_BROADCAST, 0, TRUE, TRUE,
-         -1, "told 0; "},
+        {"posted to all windows", "", "", "", A::ACTION_USERDEFINED, 1, HWND_BROADCAST, 0, TRUE, TRUE, -1, "told 0; "},
     };
     HyperlinkAction action;  // one record for every row: nothing of one run may leak into the next
     running = &action;

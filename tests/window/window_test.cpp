@@ -239,7 +239,7 @@ void CALLBACK EndLater(HWND dialog, UINT, UINT_PTR, DWORD) {
 // The test template's dialog: `onInit` runs as it opens (before the data exchange binds the label), `onDestroy`
 // as it goes; EndLater ends it a second after it opened.
 struct TestDialog : CDialog {
-    explicit TestDialog(UINT templateId = IDD_TEST, CWnd* parent = nullptr) : CDialog(templateId, parent) {}
+    explicit TestDialog(UINT templateId, CWnd* parent = nullptr) : CDialog(templateId, parent) {}
     std::function<void(TestDialog&)> onInit = [](TestDialog&) {}, onDestroy = [](TestDialog&) {};
     Label label;
 
@@ -273,31 +273,30 @@ DWORD WINAPI EndFromElsewhere(LPVOID dialog) {
 TEST(ModalLoop, WhatEndsTheRunAndWhoIsOfferedAKeyFirst) {
     using Run = std::function<void(TestDialog&)>;
     const Run escape = [](TestDialog& d) { ::PostMessageA(::GetDlgItem(d, IDC_LABEL), WM_KEYDOWN, VK_ESCAPE, 0); };
-    // keeper: who keeps a key offered before dispatch; run: what happens as the dialog opens; then what DoModal
-    // returns, to whom the key was offered, the boxes told
+    // keeper: who keeps a key offered before dispatch; run: what happens as the dialog opens (none: the template does
+    // not exist); then what DoModal returns, to whom the key was offered, the boxes told
     const struct {
         const char *what, *keeper;
-        UINT templateId;
         Run run;
         INT_PTR result;
         std::string offered, told;
     } rows[] = {
-        {"Escape on the label, kept by nobody", "", IDD_TEST, escape, IDCANCEL, "label dialog ", ""},
-        {"Escape, kept by the label", "label", IDD_TEST, escape, LATER, "label ", ""},
-        {"Escape, kept by the dialog", "dialog", IDD_TEST, escape, LATER, "label dialog ", ""},
-        {"ended at once", "", IDD_TEST, [](TestDialog& d) { d.EndDialog(7); }, 7, "", ""},
-        {"ended from another thread", "", IDD_TEST,
+        {"Escape on the label, kept by nobody", "", escape, IDCANCEL, "label dialog ", ""},
+        {"Escape, kept by the label", "label", escape, LATER, "label ", ""},
+        {"Escape, kept by the dialog", "dialog", escape, LATER, "label dialog ", ""},
+        {"ended at once", "", [](TestDialog& d) { d.EndDialog(7); }, 7, "", ""},
+        {"ended from another thread", "",
          [](TestDialog& d) { ::CloseHandle(::CreateThread(nullptr, 0, EndFromElsewhere, d.m_hWnd, 0, nullptr)); }, IDOK,
          "", ""},
-        {"OK: exchanged again", "", IDD_TEST, [](TestDialog& d) { d.SendMessage(WM_COMMAND, IDOK); }, IDOK, "", ""},
-        {"no such control", "", IDD_TEST, [](TestDialog& d) { ::DestroyWindow(::GetDlgItem(d, IDC_LABEL)); }, LATER, "",
+        {"OK: exchanged again", "", [](TestDialog& d) { d.SendMessage(WM_COMMAND, IDOK); }, IDOK, "", ""},
+        {"no such control", "", [](TestDialog& d) { ::DestroyWindow(::GetDlgItem(d, IDC_LABEL)); }, LATER, "",
          "[stop: A required resource was unavailable.]"},
-        {"no such template", "", 999, nullptr, -1, "", "[stop: The window could not be opened.]"},
-        {"quit (last: it stays posted)", "", IDD_TEST, [](TestDialog&) { ::PostQuitMessage(3); }, -1, "", ""},
+        {"no such template", "", nullptr, -1, "", "[stop: The window could not be opened.]"},
+        {"quit (last: it stays posted)", "", [](TestDialog&) { ::PostQuitMessage(3); }, -1, "", ""},
     };
     for (const auto& row : rows) {
         const test::MessageBoxRecorder boxes;
-        TestDialog dialog(row.templateId);
+        TestDialog dialog(row.run ? IDD_TEST : 999);
         dialog.onInit = row.run;
         keeper = row.keeper;
         calls.clear();
