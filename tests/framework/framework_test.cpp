@@ -1,6 +1,5 @@
-// The framework where the engine's tests do not reach it: text helpers at
-// their edges and in a double-byte code page (CTest runs Dbcs once more in
-// code page 932), message maps, and the search for libraries.
+// The framework where the engine's tests do not reach it: text helpers at their edges and in a double-byte code page
+// (CTest runs Dbcs once more in code page 932), message maps, and the search for libraries.
 #include <gtest/gtest.h>
 
 #include <cstdlib>
@@ -83,9 +82,8 @@ TEST(Application, AnApplicationObjectGoneIsNoLongerReached) {
     EXPECT_EQ(nullptr, AfxGetApp()) << "a destroyed application object still reached through AfxGetApp";
 }
 
-// Once the search is restricted, a library loaded by name comes from the
-// system folder only. The restriction holds for the rest of this process, so
-// this test comes last.
+// Once the search is restricted, a library loaded by name comes from the system folder only. The restriction holds
+// for the rest of this process, so this test comes last.
 TEST(DllSearch, OnlyTheSystemFolderOnceRestricted) {
     const test::TempDir current;
     char previous[MAX_PATH], program[MAX_PATH];

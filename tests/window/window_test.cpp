@@ -1,6 +1,5 @@
-// The window layer by itself: the handle map with subclassing, reflection to the control, exceptions at the
-// window procedure, the tooltip's tool records, and the modal dialog: what ends a run, who is
-// offered a key first, the owner during the run and where the dialog opens.
+// The window layer by itself: the handle map, reflection, exceptions at the window procedure, tool records, and the
+// modal dialog: what ends a run, who is offered a key first, the owner during the run and where the dialog opens.
 #include <gtest/gtest.h>
 
 #include <cstdlib>
