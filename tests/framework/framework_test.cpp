@@ -1,6 +1,5 @@
-// The framework where the engine's tests do not reach it: text helpers at
-// their edges and in a double-byte code page (CTest runs Dbcs once more in
-// code page 932), message maps, and the search for libraries.
+// The framework where the engine's tests do not reach it: text helpers at their edges and in a double-byte code page
+// (CTest runs Dbcs once more in code page 932), message maps, and the search for libraries.
 #include <gtest/gtest.h>
 
 #include <cstdlib>
@@ -39,9 +38,8 @@ TEST(Dbcs, TrailBytesAndWholeCharacters) {
     EXPECT_EQ("A" + a + "B", UpperCase("a" + a + "b"));
     EXPECT_EQ(3u, FitLength("ab\x82", 10)) << "a broken lead byte at the end";
     char buffer[4];
-    EXPECT_EQ(3u, CopyBounded(buffer, sizeof buffer, ("a" + a + a).c_str()));
-    EXPECT_EQ("a" + a, std::string(buffer));
-    EXPECT_EQ(1u, CopyBounded(buffer, 3, ("a" + a).c_str()));
+    EXPECT_EQ("3 a" + a, std::to_string(CopyBounded(buffer, sizeof buffer, ("a" + a + a).c_str())) + " " + buffer);
+    EXPECT_EQ("1 a", std::to_string(CopyBounded(buffer, 3, ("a" + a).c_str())) + " " + buffer);
     EXPECT_EQ("x" + a, FormatBounded("x%s", {a + a}, 5));
 }
 // A command reaches the handler of the most derived class that has one.
@@ -84,9 +82,8 @@ TEST(Application, AnApplicationObjectGoneIsNoLongerReached) {
     EXPECT_EQ(nullptr, AfxGetApp()) << "a destroyed application object still reached through AfxGetApp";
 }
 
-// Once the search is restricted, a library loaded by name comes from the
-// system folder only. The restriction holds for the rest of this process, so
-// this test comes last.
+// Once the search is restricted, a library loaded by name comes from the system folder only. The restriction holds
+// for the rest of this process, so this test comes last.
 TEST(DllSearch, OnlyTheSystemFolderOnceRestricted) {
     const test::TempDir current;
     char previous[MAX_PATH], program[MAX_PATH];
@@ -110,8 +107,7 @@ TEST(DllSearch, OnlyTheSystemFolderOnceRestricted) {
     }
     EXPECT_EQ("loaded: kgplanted-beside.dll kgplanted-here.dll comctl32.dll | restricted, loaded: comctl32.dll", loaded)
         << "libraries planted beside the program and in the current folder";
-    for (const std::string& planted : {beside, here})
-        ::DeleteFileA(planted.c_str());
+    ::DeleteFileA(beside.c_str());  // `here` goes with its folder
     ::SetCurrentDirectoryA(previous);
 }
 
