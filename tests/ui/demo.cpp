@@ -17,20 +17,20 @@ int main(int argc, char** argv) {
     SaveScreenshot(dialog, folder, "1-dialog");
     SetHttpHandler(argv[2], record);
     std::printf("over the link: the %s cursor\n", Hover(dialog, IDC_HYPERLINK).c_str());
-    std::printf("its tooltip: %s\n", Tooltip(dialog, IDC_HYPERLINK).c_str());
+    std::printf("its tooltip: %s\n", Tooltip().c_str());
     Hover(dialog, IDC_HYPERLINK, true);
     const std::string opened = Opened(record, 1);
     std::printf("clicked, the shell was asked to open: %s", opened.empty() ? "nothing\n" : opened.c_str());
     std::printf("the link now: %s\n", LinkColour(dialog, IDC_HYPERLINK).c_str());
     SaveScreenshot(dialog, folder, "1-link-followed");
-    SysCommand(dialog, 16);
+    Post(dialog, WM_SYSCOMMAND, 16);
     SaveScreenshot(program.Window("About Kestrelgard v1.0"), folder, "2-about");
-    Press(program.Window("About Kestrelgard v1.0"), "OK");
-    Press(dialog, "&Uninstall");
+    Do(program.Window("About Kestrelgard v1.0"), "press OK");
+    Do(dialog, "press &Uninstall");
     SaveScreenshot(program.Window("Kgsetup"), folder, "3-uninstalled");
-    Press(program.Window("Kgsetup"), "OK");
+    Do(program.Window("Kgsetup"), "press OK");
     SaveScreenshot(dialog, folder, "4-close");
-    Press(dialog, "Close");
+    Do(dialog, "press Close");
     std::printf("dialog run ended: exit code %lu\n", program.ExitCode(10000));
     return 0;
 }

@@ -18,44 +18,35 @@ const std::string DRIVER_HELD = Said("exclamation", test::CopyFailed("kestgard.s
 const std::string LIBRARY_HELD = Said("exclamation", test::CopyFailed("kestgard.dll", ERROR_SHARING_VIOLATION, true));
 const std::string INSTALLED = Said("information", test::INSTALLED), UPGRADED = Said("information", test::UPGRADED);
 const std::string ABOUT_BOX =
-    "icon 128 | Kestrelgard Version 1.0 | (C) 2026 The Kestrelgard Developers | OK | No "
-    "warranty.";
+    "icon 128 | Kestrelgard Version 1.0 | (C) 2026 The Kestrelgard Developers | OK | No warranty.";
 // What the dialog shows: its info line | its enabled buttons in tab order | the focus ("*": it has the default
 // button's look, the one Enter presses); or that the run ended.
 const std::string INSTALL = "This program installs Kestrelgard on your computer. | ", DONE = "Close | focus on Close*";
 const std::string UPGRADE = "This program upgrades the installed Kestrelgard to this version. | ";
 const std::string OFFERS_INSTALL = INSTALL + "Install Cancel | focus on ", ENDED = "the run ended with exit code 0";
 const std::string OFFERS_UPGRADE = UPGRADE + "Cancel Uninstall Upgrade | focus on ";
+// Where a row's dialog comes from: a clean machine, one where the driver runs, or the row before, still open.
+enum From { CLEAN, RUNNING, BEFORE };
 
-class Dialog : public testing::Test {
-protected:
-    // Where a row's dialog comes from: a clean machine, one where the driver runs, or the row before, still open.
-    enum From { CLEAN, RUNNING, BEFORE };
-
-    void Open(From from, const std::string& what) {
-        if (from == BEFORE)
-            return;
-        program.reset();
-        test::Prepare(from == CLEAN ? test::Clean : test::Installed);
-        program.emplace(KG_INSTALLER);
-        ASSERT_NE(nullptr, dialog = program->Window(DIALOG, 20000)) << what << ": the dialog did not open";
-    }
-
-    // The dialog's window captioned `caption`, open within `ms` ms, as its controls show it, once `answer` has
+TEST(Dialog, FollowsTheMachinesStateThePersonsKeysAndClicksTheSystemCommandsAndTheLinkThroughTheShell) {
+    std::optional<Program> program;
+    HWND dialog = nullptr;
+    std::optional<test::Condition> held;  // a file, by another program, which shares only reading
+    // The program's window captioned `caption`, open within `ms` ms, as its controls show it, once `answer` has
     // closed it and the dialog is active again; NO_BOX when none opens.
-    std::string Box(const std::string& what, DWORD ms, const std::string& caption = "Kgsetup",
-                    const char* answer = "press OK") {
-        const HWND box = program->Window(caption, ms);
-        if (box == nullptr)
+    const auto box = [&](const std::string& what, DWORD ms, const std::string& caption = "Kgsetup",
+                         const char* answer = "press OK") {
+        const HWND opened = program->Window(caption, ms);
+        if (opened == nullptr)
             return NO_BOX;
-        const std::string seen = Controls(box, true) + (::GetWindow(box, GW_OWNER) == dialog ? "" : " (not owned)");
-        SaveScreenshot(box, KG_SHOTS, what);
-        Do(box, answer);
+        const std::string seen =
+            Controls(opened, true) + (::GetWindow(opened, GW_OWNER) == dialog ? "" : " (not owned)");
+        SaveScreenshot(opened, KG_SHOTS, what);
+        Do(opened, answer);
         const bool back = program->Window(caption, 0) == nullptr && ::GetForegroundWindow() == dialog;
         return seen + (back ? "" : " (still open, or the dialog not active)");
-    }
-
-    std::string Seen() {
+    };
+    const auto shown = [&] {
         const DWORD code = program->ExitCode(::IsWindowVisible(dialog) ? 0 : 10000);
         if (code != STILL_ACTIVE)
             return "the run ended with exit code " + std::to_string(code);
@@ -65,14 +56,8 @@ protected:
         const bool isDefault = (::GetWindowLongA(focus, GWL_STYLE) & 0xF) == BS_DEFPUSHBUTTON;
         return Text(::GetDlgItem(dialog, IDC_INFO)) + " | " + Controls(dialog) + " | focus on " +
                (focus ? Text(focus) + (isDefault ? "*" : "") : "nothing");
-    }
+    };
 
-    std::optional<Program> program;
-    HWND dialog = nullptr;
-    std::optional<test::Condition> held;  // a file, by another program, which shares only reading
-};
-
-TEST_F(Dialog, FollowsTheMachinesStateAndThePersonsKeysAndClicks) {
     // what; where the dialog comes from; the file another program holds from then on ("": as before, "free": none);
     // what the person does ("": nothing, it just opened); the box then; what the dialog shows once it is answered
     const std::tuple<std::string, From, std::string, const char*, std::string, std::string> rows[] = {
@@ -101,21 +86,25 @@ TEST_F(Dialog, FollowsTheMachinesStateAndThePersonsKeysAndClicks) {
         {"Enter on Upgrade, library free: the running driver moved aside", BEFORE, "free", "Enter", UPGRADED,
          UPGRADE + DONE},
         {"Alt+F4 after the upgrade", BEFORE, "", "Alt+F4", NO_BOX, ENDED},
+        {"opened for the system menu and the link", CLEAN, "", "", NO_BOX, OFFERS_INSTALL + "Install*"},
     };
-    for (const auto& [what, from, file, does, box, seen] : rows) {
-        Open(from, what);
+    for (const auto& [what, from, file, does, opened, seen] : rows) {
+        if (from != BEFORE) {
+            program.reset();
+            test::Prepare(from == CLEAN ? test::Clean : test::Installed);
+            program.emplace(KG_INSTALLER);
+            ASSERT_NE(nullptr, dialog = program->Window(DIALOG, 20000)) << what << ": the dialog did not open";
+        }
         if (!file.empty())
             file == "free" ? held.reset() : (void)held.emplace(test::Fault{file});
         *does ? Do(dialog, does) : SaveScreenshot(dialog, KG_SHOTS, what);
-        EXPECT_EQ(box, Box(what, box == NO_BOX ? 0 : 5000)) << what;
-        EXPECT_EQ(seen, Seen()) << what;
+        EXPECT_EQ(opened, box(what, opened == NO_BOX ? 0 : 5000)) << what;
+        EXPECT_EQ(seen, shown()) << what;
     }
-}
 
-TEST_F(Dialog, SystemCommandsTheAboutBoxTheIconsThePaintingAndTheLinkThroughTheShell) {
     // what; the system command (0: none); how the About box is closed; the hook's call (PING: the About box is read).
     // A minimised dialog has no client area under Wine: icon 128 (32 by 32) centred on it is at (0 - 32 + 1) / 2.
-    const std::tuple<const char*, UINT, const char*, Call, std::string> rows[] = {
+    const std::tuple<const char*, UINT, const char*, Call, std::string> commands[] = {
         {"the system menu's last items", 0, "", MENU_END, "separator | 16 &About Kestrelgard..."},
         {"the icons", 0, "", ICONS, "big icon 128, small none, drag icon 128"},
         {"the About item, closed by OK", 16, "press OK", PING, ABOUT_BOX},
@@ -126,19 +115,17 @@ TEST_F(Dialog, SystemCommandsTheAboutBoxTheIconsThePaintingAndTheLinkThroughTheS
         {"minimised", SC_MINIMIZE, "", PAINT, "1 erased, icon 128 at -15,-15"},
         {"restored", SC_RESTORE, "", PAINT, "0 erased, nothing drawn"},
     };
-    Open(CLEAN, "for its system menu and its link");
-    for (const auto& [what, command, close, call, seen] : rows) {
+    for (const auto& [what, command, close, call, seen] : commands) {
         if (command)
-            SysCommand(dialog, command);
-        EXPECT_EQ(seen, call == PING ? Box(what, *close ? 5000 : 0, ABOUT, close) : Ask(dialog, call)) << what;
+            Post(dialog, WM_SYSCOMMAND, command);
+        EXPECT_EQ(seen, call == PING ? box(what, *close ? 5000 : 0, ABOUT, close) : Ask(dialog, call)) << what;
     }
+
     const test::TempDir dir;
     const std::string record = dir.Str("opened.txt");
     EXPECT_EQ("blue", LinkColour(dialog, IDC_HYPERLINK)) << "the link at first, painted before the mouse comes";
-    EXPECT_EQ("arrow", Hover(dialog, IDC_INFO)) << "the cursor over the info line";
-    EXPECT_EQ("hand", Hover(dialog, IDC_HYPERLINK)) << "the cursor over the link";
     // what the person does, one row after the other; whether the shell has an http handler; the link's new text
-    // ("": unchanged); the tooltip then; the addresses the shell opened so far; the box; the link's colour after
+    // ("": unchanged); the tooltip over it then; the addresses the shell opened so far; the box; the link's colour
     const std::tuple<std::string, bool, std::string, std::string, std::string, std::string, const char*> clicks[] = {
         {"click, no http handler", false, "", ADDRESS, "",
          Said("stop", "There is no application associated\nwith the given filename extension."), "blue"},
@@ -146,16 +133,17 @@ TEST_F(Dialog, SystemCommandsTheAboutBoxTheIconsThePaintingAndTheLinkThroughTheS
         {"click after a new text", true, OTHER_ADDRESS, OTHER_ADDRESS, ADDRESS + "\n" + OTHER_ADDRESS + "\n", NO_BOX,
          "purple"},
     };
-    for (const auto& [what, handler, text, tooltip, opened, box, colour] : clicks) {
+    for (const auto& [what, handler, text, tooltip, opened, told, colour] : clicks) {
         SetHttpHandler(handler ? KG_RECORDER : "", record);
         if (!text.empty())
             ::SetWindowTextA(::GetDlgItem(dialog, IDC_HYPERLINK), text.c_str());
-        EXPECT_EQ(tooltip, Tooltip(dialog, IDC_HYPERLINK)) << what;
+        EXPECT_EQ("hand", Hover(dialog, IDC_HYPERLINK)) << what << ": the cursor over the link";
+        EXPECT_EQ(tooltip, Tooltip()) << what;
         Hover(dialog, IDC_HYPERLINK, true);
         EXPECT_EQ(opened, Opened(record, std::count(opened.begin(), opened.end(), '\n'))) << what;
-        EXPECT_EQ(box, Box(what, handler ? 0 : 5000)) << what;
+        EXPECT_EQ(told, box(what, handler ? 0 : 5000)) << what;
         EXPECT_EQ(colour, LinkColour(dialog, IDC_HYPERLINK)) << what;
-        Hover(dialog, IDC_INFO);
+        EXPECT_EQ("arrow", Hover(dialog, IDC_INFO)) << what << ": the cursor over the info line";
     }
 }
 

@@ -7,11 +7,9 @@
 #include <algorithm>
 #include <string>
 
-#define SHARED __attribute__((section(".kgshare"), shared))
-extern "C" {
-volatile LONG answers SHARED = 0;
-char answer[4096] SHARED = "";
-}
+// C names, exported, as hook.h declares them; in one section that every process shares.
+volatile LONG answers __attribute__((section(".kgshare"), shared)) = 0;
+char answer[4096] __attribute__((section(".kgshare"), shared)) = "";
 
 namespace kg::ui {
 namespace {
@@ -26,11 +24,8 @@ std::string Name(HANDLE handle) {
                                                     {LoadIconA(nullptr, IDI_ASTERISK), "information"},
                                                     {LoadIconA(nullptr, IDI_EXCLAMATION), "exclamation"},
                                                     {LoadIconA(nullptr, IDI_HAND), "stop"}};
-    for (const auto& [known_handle, name] : known) {
-        if (known_handle == handle)
-            return name;
-    }
-    return "another one";
+    const auto found = std::find_if(std::begin(known), std::end(known), [&](auto& k) { return k.first == handle; });
+    return found == std::end(known) ? "another one" : found->second;
 }
 std::string Name(LRESULT handle) { return Name(reinterpret_cast<HANDLE>(handle)); }
 

@@ -20,7 +20,8 @@ namespace kg::ui {
 
 using test::WaitFor;
 
-// The program started without arguments; ended if it still runs when this goes.
+// The program started without arguments, the hook set on its GUI thread (the main one) before it reads its first
+// message; ended if it still runs when this goes.
 class Program {
 public:
     explicit Program(const std::string& path) {
@@ -29,12 +30,10 @@ public:
         std::string commandLine = "\"" + path + "\"";
         ::CreateProcessA(path.c_str(), commandLine.data(), nullptr, nullptr, FALSE, 0, nullptr, nullptr, &startup,
                          &started_);
-        // The hook goes on its GUI thread, the main one, before it reads its first message.
-        hook_ = ::SetWindowsHookExA(WH_GETMESSAGE, HookProc, ::GetModuleHandleA("kgui_hook.dll"), started_.dwThreadId);
+        ::SetWindowsHookExA(WH_GETMESSAGE, HookProc, ::GetModuleHandleA("kgui_hook.dll"), started_.dwThreadId);
         ::CloseHandle(started_.hThread);
     }
     ~Program() {
-        ::UnhookWindowsHookEx(hook_);
         if (ExitCode(0) == STILL_ACTIVE && ::TerminateProcess(started_.hProcess, 1))
             ExitCode(10000);
         ::CloseHandle(started_.hProcess);
@@ -57,7 +56,6 @@ public:
 
 private:
     PROCESS_INFORMATION started_ = {};
-    HHOOK hook_ = nullptr;
 };
 
 // The hook's answer in the window's thread (hook.h); "" once the window has gone or when it does not answer.
@@ -67,6 +65,12 @@ inline std::string Ask(HWND window, Call call) {
     if (::PostMessageA(window, message, call, 0))
         WaitFor(10000, [&] { return answers != before || !::IsWindow(window); });
     return answers != before ? answer : "";
+}
+
+// `message` posted to `window`; returns once the window's program has handled it (or opened a box), or it is gone.
+inline void Post(HWND window, UINT message, WPARAM wParam = 0) {
+    if (::PostMessageA(window, message, wParam, 0))
+        Ask(::GetAncestor(window, GA_ROOTOWNER), PING);
 }
 
 // A control's text as a person reads it: without the "&" of its access key.
@@ -91,33 +95,12 @@ inline std::string Controls(HWND window, bool all = false) {
     return seen;
 }
 
-inline void SysCommand(HWND window, UINT command) {
-    if (::PostMessageA(window, WM_SYSCOMMAND, command, 0))
-        Ask(window, PING);
-}
-
 // Input events sent to the window, brought to the front; returns once its thread has handled them, or it is gone.
 inline void Send(HWND window, std::vector<INPUT> events) {
     const HWND root = ::GetAncestor(window, GA_ROOTOWNER);
-    Ask(root, PING);
     ::SetForegroundWindow(window);
     ::SendInput(static_cast<UINT>(events.size()), events.data(), sizeof(INPUT));
     WaitFor(5000, [&] { return Ask(root, PING) != "input waiting"; });
-}
-
-// One key and its modifiers typed: "Enter", "Escape", "Tab", "F4", a letter, after "Shift+" or "Alt+".
-inline void Type(HWND window, const std::string& keys) {
-    static const std::map<std::string, WORD> named = {{"Shift", VK_SHIFT},   {"Alt", VK_MENU}, {"Enter", VK_RETURN},
-                                                      {"Escape", VK_ESCAPE}, {"Tab", VK_TAB},  {"F4", VK_F4}};
-    std::vector<INPUT> events;
-    for (std::size_t from = 0, plus = 0; plus != std::string::npos; from = plus + 1) {
-        const std::string key = keys.substr(from, (plus = keys.find('+', from)) - from);
-        INPUT down = {INPUT_KEYBOARD, {}}, up = down;
-        down.ki.wVk = up.ki.wVk = named.count(key) ? named.at(key) : ::VkKeyScanA(key[0]) & 0xFF;
-        up.ki.dwFlags = KEYEVENTF_KEYUP;
-        events.insert(events.begin() + events.size() / 2, {down, up});  // the modifiers go down first and up last
-    }
-    Send(window, events);
 }
 
 // The mouse moved to `at` on the screen, from beside (a move to where it is brings no message), and clicked there.
@@ -132,6 +115,35 @@ inline void Mouse(HWND window, POINT at, bool click) {
         Send(window, {event(MOUSEEVENTF_LEFTDOWN, at.x), event(MOUSEEVENTF_LEFTUP, at.x)});
 }
 
+// What a person does: "close box" (on the diagonal from the top right corner), "press " a button (only when it is
+// enabled: Wine clicks disabled buttons too), or a key typed after its modifiers: "Enter", "Shift+Tab", "Alt+F4".
+inline void Do(HWND window, const std::string& action) {
+    static const std::map<std::string, WORD> named = {{"Shift", VK_SHIFT},   {"Alt", VK_MENU}, {"Enter", VK_RETURN},
+                                                      {"Escape", VK_ESCAPE}, {"Tab", VK_TAB},  {"F4", VK_F4}};
+    RECT rect = {};
+    ::GetWindowRect(window, &rect);
+    if (action.rfind("press ", 0) == 0) {
+        const HWND button = ::FindWindowExA(window, nullptr, "Button", action.substr(6).c_str());
+        if (::IsWindowEnabled(button))
+            Post(button, BM_CLICK);
+    } else if (action == "close box") {
+        for (POINT at = {rect.right - 1, rect.top}; at.y < rect.top + 40; --at.x, ++at.y) {
+            if (::SendMessageA(window, WM_NCHITTEST, 0, MAKELPARAM(at.x, at.y)) == HTCLOSE)
+                return Mouse(window, at, true);
+        }
+    } else {
+        std::vector<INPUT> events;
+        for (std::size_t from = 0, plus = 0; plus != std::string::npos; from = plus + 1) {
+            const std::string key = action.substr(from, (plus = action.find('+', from)) - from);
+            INPUT down = {INPUT_KEYBOARD, {}}, up = down;
+            down.ki.wVk = up.ki.wVk = named.count(key) ? named.at(key) : ::VkKeyScanA(key[0]) & 0xFF;
+            up.ki.dwFlags = KEYEVENTF_KEYUP;
+            events.insert(events.begin() + events.size() / 2, {down, up});  // the modifiers go down first and up last
+        }
+        Send(window, events);
+    }
+}
+
 // The mouse on control `id`'s centre (and a click there); the cursor the program shows then.
 inline std::string Hover(HWND window, int id, bool click = false) {
     RECT rect = {};
@@ -140,36 +152,14 @@ inline std::string Hover(HWND window, int id, bool click = false) {
     return Ask(window, CURSOR);
 }
 
-// The tooltip shown once the mouse rests on control `id`, asked for its text (GetWindowText reads only captions).
-inline std::string Tooltip(HWND window, int id) {
-    Hover(window, id);
+// The tooltip shown once the mouse rests on its tool, asked for its text (GetWindowText reads only captions).
+inline std::string Tooltip() {
     char text[1024] = "(no tooltip)";
     const HWND tip = ::FindWindowA(TOOLTIPS_CLASSA, nullptr);
     WaitFor(5000, [&] {
         return ::IsWindowVisible(tip) && ::SendMessageA(tip, WM_GETTEXT, sizeof text, reinterpret_cast<LPARAM>(text));
     });
     return text;
-}
-
-// The button captioned `caption` ("&" and all) pressed, only when it is enabled: Wine clicks disabled buttons too.
-inline void Press(HWND window, const std::string& caption) {
-    const HWND button = ::FindWindowExA(window, nullptr, "Button", caption.c_str());
-    if (::IsWindowEnabled(button) && ::PostMessageA(button, BM_CLICK, 0, 0))
-        Ask(::GetAncestor(window, GA_ROOTOWNER), PING);
-}
-
-// What a person does: "close box" (on the diagonal from the top right corner), "press " a button, or keys typed.
-inline void Do(HWND window, const std::string& action) {
-    RECT rect = {};
-    ::GetWindowRect(window, &rect);
-    if (action == "close box") {
-        for (POINT at = {rect.right - 1, rect.top}; at.y < rect.top + 40; --at.x, ++at.y) {
-            if (::SendMessageA(window, WM_NCHITTEST, 0, MAKELPARAM(at.x, at.y)) == HTCLOSE)
-                return Mouse(window, at, true);
-        }
-    } else {
-        action.rfind("press ", 0) == 0 ? Press(window, action.substr(6)) : Type(window, action);
-    }
 }
 
 // What Wine drew of the window on the screen: pixels 0xFFRRGGBB (opaque to a viewer), bottom row first.
