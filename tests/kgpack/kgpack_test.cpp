@@ -16,36 +16,33 @@
 namespace kg {
 namespace {
 
-using test::Pattern;
-using test::RawTrailer;
+using namespace test;
 
 TEST(Kgpack, CommandLines) {
-    const test::TempDir dir;
+    const TempDir dir;
     // Packed, then signed: a certificate table of 64 bytes after 5 zero bytes of alignment.
-    const std::string signedFile =
-        test::Signed(test::PackedImage(test::MinimalImage(0x480, 0x80).substr(0, 0x400), {{"a.txt", "1234"}}));
+    const std::string signedFile = Signed(PackedImage(MinimalImage(0x480, 0x80).substr(0, 0x400), {{"a.txt", "1234"}}));
     const auto q = [&](const std::string& name) { return " '" + dir.Str(name) + "'"; };
     // An x86 program and its driver (no checksum: not checked), a driver for x64, and a damaged one.
-    const std::string program = test::Made(test::MinimalImage(4096), MACHINE_I386),
-                      driver = test::Made(test::MinimalImage(5000), MACHINE_I386);
-    const std::string x64 = test::Made(test::MinimalImage(5000), MACHINE_AMD64),
-                      damaged = test::Made(test::MinimalImage(5000), MACHINE_I386, 0x1234);
+    const std::string program = Made(MinimalImage(4096), MACHINE_I386), driver = Made(MinimalImage(5000), MACHINE_I386);
+    const std::string x64 = Made(MinimalImage(5000), MACHINE_AMD64),
+                      damaged = Made(MinimalImage(5000), MACHINE_I386, 0x1234);
     using File = std::pair<std::string, std::string>;
     for (const auto& [name, bytes] :
          {File{"Kgsetup.exe", program}, File{"kestgard.sys", driver}, File{"kestgard.dll", Pattern(3000, 2)},
           File{"x64/kestgard.sys", x64}, File{"damaged/kestgard.sys", damaged}, File{"plain.exe", Pattern(100)},
           File{"CON", "device"}, File{"damaged.exe", Pattern(100) + RawTrailer({{0, 5000, "a", 1}}, 1)},
           File{"escape.exe", Pattern(100) + RawTrailer({{0, 10, "..\\a", 4}}, 1)},
-          File{"device.exe", test::PackedImage(program, {{"a", "1"}, {"com\xB9", "2"}})},
-          File{"twins.exe", test::PackedImage(program, {{"a.sys", driver}, {"A.SYS", driver}})},
-          File{"foreign.exe", test::PackedImage(program, {{"kestgard.sys", x64}})},
+          File{"device.exe", PackedImage(program, {{"a", "1"}, {"com\xB9", "2"}})},
+          File{"twins.exe", PackedImage(program, {{"a.sys", driver}, {"A.SYS", driver}})},
+          File{"foreign.exe", PackedImage(program, {{"kestgard.sys", x64}})},
           File{"empty.exe", Pattern(100) + RawTrailer({}, 0)}, File{"signed.exe", signedFile}}) {
         std::filesystem::create_directories(std::filesystem::path(dir.Str(name)).parent_path());
-        test::WriteBytes(dir.Str(name), bytes);
+        WriteBytes(dir.Str(name), bytes);
     }
     std::string many = "pack" + q("Kgsetup.exe");
     for (int i = 0; i < 257; ++i) {
-        test::WriteBytes(dir.Str("f" + std::to_string(i)), "x");
+        WriteBytes(dir.Str("f" + std::to_string(i)), "x");
         many += q("f" + std::to_string(i));
     }
     const std::string installer = q("Kgsetup.exe"), sys = q("kestgard.sys"), dll = q("kestgard.dll");
@@ -73,7 +70,6 @@ TEST(Kgpack, CommandLines) {
         {"verify twins", "verify" + q("twins.exe"), 1, "damaged payload directory: two entries have the same name"},
         {"verify a driver for another processor", "verify" + q("foreign.exe"), 1,
          "entry 0 (kestgard.sys) is a driver for another processor"},
-        {"one name twice", "pack" + installer + dll + dll, 1, "same name"},
         {"257 files", many, 1, "at most 256 files"},
         {"verify without payload", "verify" + installer, 1, "carries no payload"},
         {"verify damaged", "verify" + q("damaged.exe"), 1, "damaged payload directory"},
@@ -89,17 +85,16 @@ TEST(Kgpack, CommandLines) {
         FILE* pipe = ::popen((std::string(KGPACK) + " " + arguments + " 2>&1").c_str(), "r");
         std::string output;
         char buffer[4096];
-        while (const std::size_t got = std::fread(buffer, 1, sizeof buffer, pipe)) {
+        while (const std::size_t got = std::fread(buffer, 1, sizeof buffer, pipe))
             output.append(buffer, got);
-        }
         const int status = ::pclose(pipe);
         EXPECT_EQ(exitCode, WIFEXITED(status) ? WEXITSTATUS(status) : -1) << what << ": " << output;
         EXPECT_NE(std::string::npos, output.find(says)) << what << ": " << output;
     }
-    EXPECT_EQ(program, test::ReadBytes(dir.Str("Kgsetup.exe"))) << "a refused pack changed the installer";
-    EXPECT_EQ(signedFile, test::ReadBytes(dir.Str("signed.exe"))) << "a refused pack broke the signature";
-    EXPECT_EQ(program + driver + Pattern(3000, 2), test::ReadBytes(dir.Str("out.exe")).substr(0, 12096));
-    EXPECT_EQ(12096u + 62, test::ReadBytes(dir.Str("out.exe")).size());
+    EXPECT_EQ(program, ReadBytes(dir.Str("Kgsetup.exe"))) << "a refused pack changed the installer";
+    EXPECT_EQ(signedFile, ReadBytes(dir.Str("signed.exe"))) << "a refused pack broke the signature";
+    EXPECT_EQ(program + driver + Pattern(3000, 2), ReadBytes(dir.Str("out.exe")).substr(0, 12096));
+    EXPECT_EQ(12096u + 62, ReadBytes(dir.Str("out.exe")).size());
     EXPECT_EQ(272u, dir.List().size()) << "a pack left a file behind";
 }
 

@@ -20,29 +20,26 @@
 namespace kg {
 namespace {
 
-using test::PackedImage;
-using test::Pattern;
-using test::RawTrailer;
-using test::Signed;
-using test::U32;
+using namespace test;
 using Files = std::map<std::string, std::string>;
 using Pairs = std::vector<std::pair<std::string, std::string>>;
+
+int ExtractInto(PayloadArchive& archive, const std::string& program, const std::string& folder) {
+    CFile file;
+    FolderSink sink(folder);
+    return file.Open(program.c_str(), CFile::modeRead | CFile::shareDenyWrite) ? archive.ExtractAll(file, sink)
+                                                                               : PAYLOAD_OPEN_FAILED;
+}
 
 // Extracts `file`, written as a program file, into a new folder: the result,
 // and every file written, there or beside the program file.
 std::pair<int, Files> Extract(PayloadArchive& archive, const std::string& file) {
-    const test::TempDir work, out;
-    test::WriteBytes(work.Str("program.exe"), file);
-    int result = PAYLOAD_OPEN_FAILED;
-    {
-        CFile program;
-        test::FolderSink sink(out.Str());
-        if (program.Open(work.Str("program.exe").c_str(), CFile::modeRead | CFile::shareDenyWrite))
-            result = archive.ExtractAll(program, sink);
-    }
+    const TempDir work, out;
+    WriteBytes(work.Str("program.exe"), file);
+    const int result = ExtractInto(archive, work.Str("program.exe"), out.Str());
     Files written;
     for (const std::string& name : out.List())
-        written[name] = test::ReadBytes(out.Str(name));
+        written[name] = ReadBytes(out.Str(name));
     for (const std::string& name : work.List())
         written["(outside) " + name];
     written.erase("(outside) program.exe");
@@ -50,9 +47,7 @@ std::pair<int, Files> Extract(PayloadArchive& archive, const std::string& file) 
 }
 
 TEST(Payload, WhatEachProgramFileExtracts) {
-    const std::string image = test::MinimalImage(0x400), packed = PackedImage(image, {{"a.txt", Pattern(300)}});
-    std::string flipped = packed;
-    flipped.back() ^= 1;
+    const std::string image = MinimalImage(0x400), packed = PackedImage(image, {{"a.txt", Pattern(300)}});
     const Pairs chunks = {{"0", ""}, {"1000", Pattern(1000)}, {"2500", Pattern(2500, 1)}};
     Pairs many;
     for (int i = 0; i < 256; ++i)
@@ -74,22 +69,19 @@ TEST(Payload, WhatEachProgramFileExtracts) {
     // Packed, then signed: an image that will get a certificate table. Its
     // trailer ends on an 8-byte boundary with 1 byte of data; 2 bytes need 7
     // zero bytes before the table, the most there can be.
-    const std::string signable = test::MinimalImage(0x480, 0x80).substr(0, 0x400);
+    const std::string signable = MinimalImage(0x480, 0x80).substr(0, 0x400);
     const std::string aligned = PackedImage(signable, {{"a.txt", "1"}});
     const std::string padded = PackedImage(signable, {{"a.txt", "12"}}), signedPadded = Signed(padded);
-    const std::string fourDirectories =
-        test::MinimalImage(0x400, 0x80).replace(0x58 + 92, 4, std::string("\4\0\0\0", 4));
+    const std::string fourDirectories = MinimalImage(0x400, 0x80).replace(0x58 + 92, 4, std::string("\4\0\0\0", 4));
     const std::string data = Pattern(2000) + Pattern(100, 5);
-    const auto bad = [&](std::vector<test::RawEntry> entries, std::uint32_t count) {
+    const auto bad = [&](std::vector<RawEntry> entries, std::uint32_t count) {
         return data + RawTrailer(entries, count);
     };
     // Names that no packer writes make the directory damaged: a device is no
-    // file of the folder (COM0, LPT0 and the superscripts one to three are
-    // devices too), and a second entry of a name, in any case, would replace
-    // the first.
+    // file of the folder, and a second entry of a name, in any case, would
+    // replace the first.
     const NameFault NONE = NameFault::NONE, DEVICE = NameFault::DEVICE_NAME, TWICE = NameFault::SAME_NAME;
-    const std::tuple<const char*, std::string, int, Files, NameFault> rows[] = {
-        {"one file", PackedImage(Pattern(512), {{"a.txt", "abc"}}), PAYLOAD_OK, {{"a.txt", "abc"}}, NONE},
+    std::vector<std::tuple<const char*, std::string, int, Files, NameFault>> rows = {
         {"every chunking", PackedImage(Pattern(64), chunks), PAYLOAD_OK, Files(chunks.begin(), chunks.end()), NONE},
         {"256 files", PackedImage(Pattern(16), many), PAYLOAD_OK, Files(many.begin(), many.end()), NONE},
         {"names that are not plain file names skipped", names, PAYLOAD_OK, Files(kept.begin(), kept.end()), NONE},
@@ -97,62 +89,37 @@ TEST(Payload, WhatEachProgramFileExtracts) {
          PAYLOAD_OK, Files{{"a.txt", "xyz"}}, NONE},
         {"one name twice", PackedImage(image, {{"b", "1"}, {"a", "first"}, {"A", "last"}}), PAYLOAD_DAMAGED, {}, TWICE},
         {"one name twice, in another case", packedNamed({"a.txt", "b", "A.TXT"}), PAYLOAD_DAMAGED, {}, TWICE},
-        {"CON", packedNamed({"a", "CON"}), PAYLOAD_DAMAGED, {}, DEVICE},
-        {"a device with an extension", packedNamed({"nul.txt"}), PAYLOAD_DAMAGED, {}, DEVICE},
-        {"a device, a space, an extension", packedNamed({"CON .txt"}), PAYLOAD_DAMAGED, {}, DEVICE},
-        {"two extensions", packedNamed({"con.sys.txt"}), PAYLOAD_DAMAGED, {}, DEVICE},
-        {"COM1", packedNamed({"com1"}), PAYLOAD_DAMAGED, {}, DEVICE},
-        {"LPT9", packedNamed({"LPT9.log"}), PAYLOAD_DAMAGED, {}, DEVICE},
-        {"COM0", packedNamed({"COM0"}), PAYLOAD_DAMAGED, {}, DEVICE},
-        {"LPT0", packedNamed({"lpt0.sys"}), PAYLOAD_DAMAGED, {}, DEVICE},
-        {"COM, superscript one", packedNamed({"COM\xB9"}), PAYLOAD_DAMAGED, {}, DEVICE},
-        {"LPT, superscript two", packedNamed({"lpt\xB2.txt"}), PAYLOAD_DAMAGED, {}, DEVICE},
-        {"COM, superscript three in UTF-8", packedNamed({"COM\xC2\xB3"}), PAYLOAD_DAMAGED, {}, DEVICE},
+        {"CON, the second entry", packedNamed({"a", "CON"}), PAYLOAD_DAMAGED, {}, DEVICE},
         {"image with payload", packed, PAYLOAD_OK, {{"a.txt", Pattern(300)}}, NONE},
         {"no payload", Pattern(4096), PAYLOAD_NO_MAGIC, {}, NONE},
-        {"shorter than the magic", "short", PAYLOAD_NO_MAGIC, {}, NONE},
         {"empty file", "", PAYLOAD_NO_MAGIC, {}, NONE},
         {"image alone", image, PAYLOAD_NO_MAGIC, {}, NONE},
         {"\"MZ\" and no program headers", "MZ" + std::string(100, '\0'), PAYLOAD_NO_MAGIC, {}, NONE},
-        {"signed image alone", test::MinimalImage(0x400, 0x80), PAYLOAD_NO_MAGIC, {}, NONE},
-        {"signed 64-bit image alone", test::MinimalImage(0x400, 0x80, true), PAYLOAD_NO_MAGIC, {}, NONE},
+        {"signed image alone", MinimalImage(0x400, 0x80), PAYLOAD_NO_MAGIC, {}, NONE},
+        {"signed 64-bit image alone", MinimalImage(0x400, 0x80, true), PAYLOAD_NO_MAGIC, {}, NONE},
         {"a certificate table beyond the 4 directories declared: bytes behind the image", fourDirectories,
          PAYLOAD_DAMAGED, Files{}, NONE},
-        {"signed image cut into its signature",
-         test::MinimalImage(0x400, 0x80).substr(0, 0x3F0),
-         PAYLOAD_DAMAGED,
-         {},
-         NONE},
         {"signed right behind the trailer", Signed(aligned), PAYLOAD_OK, {{"a.txt", "1"}}, NONE},
         {"signed after 7 bytes of alignment", signedPadded, PAYLOAD_OK, {{"a.txt", "12"}}, NONE},
-        {"signed with a large table", Signed(padded, 5000), PAYLOAD_OK, {{"a.txt", "12"}}, NONE},
-        {"signed, its payload cut by a byte", Signed(padded.substr(0, padded.size() - 1)), PAYLOAD_DAMAGED, {}, NONE},
         {"signed, a byte behind the table", signedPadded + "x", PAYLOAD_DAMAGED, {}, NONE},
-        {"signed, a payload appended behind the table", PackedImage(test::MinimalImage(0x400, 0x80), {{"a.txt", "1"}}),
-         PAYLOAD_DAMAGED, Files{}, NONE},
         {"signed, its table past the end", signedPadded.substr(0, signedPadded.size() - 1), PAYLOAD_DAMAGED, {}, NONE},
         {"signed, a byte other than zero before the table", Signed(padded + "x"), PAYLOAD_DAMAGED, {}, NONE},
         {"signed, 8 zero bytes before the table", Signed(aligned + std::string(8, '\0')), PAYLOAD_DAMAGED, {}, NONE},
         {"empty payload", Pattern(64) + RawTrailer({}, 0), PAYLOAD_EMPTY, {}, NONE},
-        {"packed, cut by a byte", packed.substr(0, packed.size() - 1), PAYLOAD_DAMAGED, {}, NONE},
         {"packed, cut into the data", packed.substr(0, image.size() + 100), PAYLOAD_DAMAGED, {}, NONE},
         {"image cut short", image.substr(0, 0x300), PAYLOAD_DAMAGED, {}, NONE},
-        {"magic with a flipped bit", flipped, PAYLOAD_DAMAGED, {}, NONE},
+        {"magic with a flipped bit ('!' to ' ')", packed.substr(0, packed.size() - 1) + ' ', PAYLOAD_DAMAGED, {}, NONE},
         {"count 257", bad({{2000, 100, "a", 1}}, 257), PAYLOAD_DAMAGED, {}, NONE},
-        {"count with top bit", bad({{2000, 100, "a", 1}}, 0x80000001u), PAYLOAD_DAMAGED, {}, NONE},
         {"name length 1001", bad({{2000, 100, std::string(1001, 'n'), 1001}}, 1), PAYLOAD_DAMAGED, {}, NONE},
-        {"name length 2^32-1", bad({{2000, 100, "a", 0xFFFFFFFFu}}, 1), PAYLOAD_DAMAGED, {}, NONE},
-        {"first name too long", bad({{2000, 100, "a", 5000}, {2000, 100, "b", 1}}, 2), PAYLOAD_DAMAGED, {}, NONE},
-        {"offset 2^31", bad({{0x80000000u, 1, "a", 1}}, 1), PAYLOAD_DAMAGED, {}, NONE},
-        {"size 2^31", bad({{0, 0x80000000u, "a", 1}}, 1), PAYLOAD_DAMAGED, {}, NONE},
         {"data into the trailer", bad({{2000, 101, "a", 1}}, 1), PAYLOAD_DAMAGED, {}, NONE},
-        {"data past the end", bad({{2100, 1, "a", 1}}, 1), PAYLOAD_DAMAGED, {}, NONE},
         {"second file's data too long", bad({{2000, 100, "a", 1}, {2000, 5000, "b", 1}}, 2), PAYLOAD_DAMAGED, {}, NONE},
-        {"count above what the file holds", Pattern(20) + RawTrailer({}, 3), PAYLOAD_DAMAGED, {}, NONE},
-        {"name before the start", U32(1) + RawTrailer({}, 1), PAYLOAD_DAMAGED, {}, NONE},
-        {"fields before the start", "a" + U32(1) + RawTrailer({}, 1), PAYLOAD_DAMAGED, {}, NONE},
         {"count cut off", "X!QARN_SFX!", PAYLOAD_DAMAGED, {}, NONE},
     };
+    // Devices in any case, with one extension or two, spaces before it; COM and
+    // LPT with a digit or a superscript one to three (ANSI or UTF-8).
+    for (const char* device :
+         {"nul.txt", "CON .txt", "con.sys.txt", "com1", "LPT9.log", "COM0", "COM\xB9", "lpt\xB2.txt", "COM\xC2\xB3"})
+        rows.push_back({device, packedNamed({device}), PAYLOAD_DAMAGED, {}, DEVICE});
     PayloadArchive archive;
     for (const auto& [what, file, result, written, fault] : rows) {
         EXPECT_EQ(std::make_pair(result, written), Extract(archive, file)) << what;
@@ -168,7 +135,7 @@ TEST(Payload, WhatEachProgramFileExtracts) {
 // An entry at 2^31 stays damaged in a file long enough to hold its data (a
 // sparse file: it takes no room), where the bounds of the trailer allow it.
 TEST(Payload, AnEntryAt2GiBInAFileThatHoldsIt) {
-    const test::TempDir work;
+    const TempDir work;
     {
         std::ofstream file(work.Str("big.exe"), std::ios::binary);
         file.seekp(0x80000001);
@@ -179,25 +146,19 @@ TEST(Payload, AnEntryAt2GiBInAFileThatHoldsIt) {
 }
 
 TEST(Payload, FilesThatCannotBeWrittenWhole) {
-    const test::TempDir out;
+    const TempDir out;
     std::filesystem::create_directory(out.Str("taken"));  // a folder where a file would go
-    test::WriteBytes(out.Str("third"), Pattern(5000));
+    WriteBytes(out.Str("third"), Pattern(5000));
     const std::string file =
         PackedImage(Pattern(3000), {{"first", "1"}, {"taken", "2"}, {"third", "3"}, {"a.bin", Pattern(2500)}});
-    test::WriteBytes(out.Str("program.exe"), file);
+    WriteBytes(out.Str("program.exe"), file);
     PayloadArchive archive;
-    {
-        CFile program;
-        test::FolderSink sink(out.Str());
-        ASSERT_TRUE(program.Open(out.Str("program.exe").c_str(), CFile::modeRead | CFile::shareDenyWrite));
-        ASSERT_EQ(PAYLOAD_OK, archive.ExtractAll(program, sink));
-    }
-    EXPECT_EQ("1 3", test::ReadBytes(out.Str("first")) + " " + test::ReadBytes(out.Str("third")))
-        << "a file not replaced whole";
+    ASSERT_EQ(PAYLOAD_OK, ExtractInto(archive, out.Str("program.exe"), out.Str()));
+    EXPECT_EQ("1 3", ReadBytes(out.Str("first")) + " " + ReadBytes(out.Str("third"))) << "a file not replaced whole";
     // The directory read from one file, the data from a shorter one.
-    test::WriteBytes(out.Str("program.exe"), file.substr(0, 4000));
+    WriteBytes(out.Str("program.exe"), file.substr(0, 4000));
     CFile source;
-    test::FolderSink sink(out.Str("new"));
+    FolderSink sink(out.Str("new"));
     std::filesystem::create_directory(out.Str("new"));
     ASSERT_TRUE(source.Open(out.Str("program.exe").c_str(), CFile::modeRead | CFile::shareDenyWrite));
     EXPECT_EQ(PAYLOAD_COPY_FAILED, archive.ExtractEntry(source, 3, sink));
@@ -213,37 +174,30 @@ TEST(Payload, FilesThatCannotBeWrittenWhole) {
 // linker wrote, holds; any change breaks it. (On the host: made-up images.)
 TEST(Payload, DriversTheLoaderTakes) {
     const std::uint16_t I386 = MACHINE_I386, AMD64 = MACHINE_AMD64;
-    const std::string image = test::MinimalImage(0x400);
+    const std::string image = MinimalImage(0x400);
 #ifdef KG_SAMPLE_DRIVER
-    const std::string sample = test::ReadBytes(KG_SAMPLE_DRIVER);
-    const std::uint16_t own = sizeof(void*) == 8 ? AMD64 : I386, other = own == AMD64 ? I386 : AMD64;
-    std::string changed = sample, unsummed = sample;
+    const std::string sample = ReadBytes(KG_SAMPLE_DRIVER);
+    const std::uint16_t own = sizeof(void*) == 8 ? AMD64 : I386;
+    std::string changed = sample;
     changed[sample.size() / 2] ^= 1;
-    unsummed.replace(LoadU32(reinterpret_cast<const unsigned char*>(sample.data()) + 0x3C) + 24 + 64, 4, U32(0))
-        .back() ^= 1;
 #endif
     // padded: the image lies inside a larger file, between other bytes
     const std::tuple<const char*, std::string, std::uint16_t, DriverFault, bool> rows[] = {
-        {"x86, no checksum", test::Made(image, I386), I386, DriverFault::NONE, false},
-        {"x64, no checksum", test::Made(image, AMD64), AMD64, DriverFault::NONE, false},
-        {"x86 for x64", test::Made(image, I386), AMD64, DriverFault::OTHER_PROCESSOR, false},
-        {"a checksum that does not add up", test::Made(image, I386, 0x1234), I386, DriverFault::CHECKSUM_MISMATCH,
-         false},
+        {"x86, no checksum", Made(image, I386), I386, DriverFault::NONE, false},
+        {"x86 for x64", Made(image, I386), AMD64, DriverFault::OTHER_PROCESSOR, false},
+        {"a checksum that does not add up", Made(image, I386, 0x1234), I386, DriverFault::CHECKSUM_MISMATCH, false},
         {"no image", Pattern(0x400), I386, DriverFault::NOT_AN_IMAGE, false},
-        {"headers past the end", test::Made(image, I386).substr(0, 0x80), I386, DriverFault::NOT_AN_IMAGE, false},
-        {"inside a larger file", test::Made(image, AMD64), AMD64, DriverFault::NONE, true},
+        {"headers past the end", Made(image, I386).substr(0, 0x80), I386, DriverFault::NOT_AN_IMAGE, false},
+        {"x64, inside a larger file", Made(image, AMD64), AMD64, DriverFault::NONE, true},
 #ifdef KG_SAMPLE_DRIVER
-        {"the sample driver", sample, own, DriverFault::NONE, false},
-        {"the sample driver, for the other processor", sample, other, DriverFault::OTHER_PROCESSOR, false},
         {"the sample driver, a byte changed", changed, own, DriverFault::CHECKSUM_MISMATCH, false},
         {"the sample driver, a byte added", sample + "x", own, DriverFault::CHECKSUM_MISMATCH, false},
-        {"the sample driver, changed, without checksum", unsummed, own, DriverFault::NONE, false},
         {"the sample driver inside a larger file", sample, own, DriverFault::NONE, true},
 #endif
     };
-    const test::TempDir dir;
+    const TempDir dir;
     for (const auto& [what, image, machine, fault, padded] : rows) {
-        test::WriteBytes(dir.Str("driver.sys"), padded ? Pattern(101) + image + Pattern(7) : image);
+        WriteBytes(dir.Str("driver.sys"), padded ? Pattern(101) + image + Pattern(7) : image);
         CFile file;
         ASSERT_TRUE(file.Open(dir.Str("driver.sys").c_str(), CFile::modeRead | CFile::shareDenyWrite));
         EXPECT_EQ(fault, CheckDriverImage(file, padded ? 101 : 0, image.size(), machine)) << what;
@@ -251,9 +205,6 @@ TEST(Payload, DriversTheLoaderTakes) {
 }
 
 TEST(Payload, WriterRefusesWhatTheReaderWouldReject) {
-    PayloadWriter example(512);
-    ASSERT_EQ("", example.Add("a.txt", 3));
-    EXPECT_EQ(U32(512) + U32(3) + "a.txt" + U32(5) + U32(1) + "!QARN_SFX!", example.Trailer()) << "the worked example";
     PayloadWriter writer(0x7FFFFF00u);
     const std::tuple<const char*, std::string, std::uint64_t, bool> rows[] = {
         {"name of 1001 bytes", std::string(1001, 'n'), 1, false},
@@ -278,21 +229,14 @@ TEST(Payload, WriterRefusesWhatTheReaderWouldReject) {
 
 #ifdef _WIN32
 TEST(Payload, FailuresOfTheFileSystem) {
-    using test::Fault;
     const std::tuple<const char*, Fault, int, Files> rows[] = {
-        {"program file not opened", Fault{"CreateFileA", 1, ERROR_SHARING_VIOLATION}, PAYLOAD_OPEN_FAILED, Files{}},
-        {"one output not created", Fault{"CreateFileA", 2, ERROR_ACCESS_DENIED}, PAYLOAD_OK,
-         Files{{"a.bin", Pattern(2500)}}},
-        {"magic unreadable", Fault{"ReadFile", 1, ERROR_CRC}, PAYLOAD_DAMAGED, Files{}},
-        {"count unreadable", Fault{"ReadFile", 2, ERROR_CRC}, PAYLOAD_DAMAGED, Files{}},
-        {"name unreadable", Fault{"ReadFile", 4, ERROR_CRC}, PAYLOAD_DAMAGED, Files{}},
-        {"offset unreadable", Fault{"ReadFile", 6, ERROR_CRC}, PAYLOAD_DAMAGED, Files{}},
+        {"a name length unreadable", Fault{"ReadFile", 4, ERROR_CRC}, PAYLOAD_DAMAGED, Files{}},
         {"third piece of data unreadable", Fault{"ReadFile", 14, ERROR_CRC}, PAYLOAD_COPY_FAILED, Files{{"b", "x"}}},
         {"first piece not written", Fault{"WriteFile", 2, ERROR_DISK_FULL}, PAYLOAD_COPY_FAILED, Files{{"b", "x"}}},
     };
     for (const auto& [what, fault, result, written] : rows) {
         PayloadArchive archive;
-        const test::Injected injected(fault);
+        const Injected injected(fault);
         EXPECT_EQ(std::make_pair(result, written),
                   Extract(archive, PackedImage(Pattern(100), {{"a.bin", Pattern(2500)}, {"b", "x"}})))
             << what;

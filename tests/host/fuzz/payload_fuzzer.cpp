@@ -1,8 +1,6 @@
 // Fuzzes the payload reader and extraction with whole program files: each
 // input is extracted into out/ of a sandbox folder, which must then hold only
 // the input and out/, and out/ only plain files no larger than the input.
-#include <unistd.h>
-
 #include <cstdint>
 #include <cstdio>
 #include <cstdlib>
@@ -33,9 +31,8 @@ extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* data, std::size_t size
     {
         kg::CFile source;
         kg::test::FolderSink sink(out.string());
-        if (source.Open(program.string().c_str(), kg::CFile::modeRead | kg::CFile::shareDenyWrite)) {
+        if (source.Open(program.string().c_str(), kg::CFile::modeRead | kg::CFile::shareDenyWrite))
             result = archive.ExtractAll(source, sink);
-        }
     }
     Check(result == kg::PAYLOAD_OK || archive.GetCount() == 0, "a failed read left entries in the table");
     for (const auto& item : fs::directory_iterator(sandbox))
