@@ -12,6 +12,7 @@
 #include <filesystem>
 #include <memory>
 #include <optional>
+#include <regex>
 #include <string>
 #include <vector>
 
@@ -52,13 +53,13 @@ inline ServiceHandle OpenDriver(DWORD access) {
     return ServiceHandle(::OpenServiceA(manager.Get(), PRODUCT_NAME.c_str(), access));
 }
 
-// Stops the driver (it unloads, its file goes free) and, when asked to,
-// deletes its service; waits until the system has done it.
+// Stops the driver (its file goes free), deletes its service if `remove`, and waits until that is done.
 inline void StopDriver(bool remove) {
     SERVICE_STATUS status{};
     if (const ServiceHandle service = OpenDriver(SERVICE_ALL_ACCESS)) {
         ::ControlService(service.Get(), SERVICE_CONTROL_STOP, &status);
-        remove&& ::DeleteService(service.Get());
+        if (remove)
+            ::DeleteService(service.Get());
     }
     const bool done = WaitFor(10000, [&] {
         const ServiceHandle service = OpenDriver(SERVICE_QUERY_STATUS);
@@ -78,8 +79,7 @@ inline void SetDacl(const char* sddl, const std::string& file, HKEY key = nullpt
     ::LocalFree(descriptor);
 }
 
-// The bytes of `path`, read while others hold it open, sharing all (the
-// installer holds what it extracted); "(missing)" when it cannot be read.
+// The bytes of `path`, read sharing all (the installer holds what it extracted); "(missing)" when unreadable.
 inline std::string ReadHeld(const std::string& path) {
     const FileHandle file(::CreateFileA(path.c_str(), GENERIC_READ, 7, nullptr, OPEN_EXISTING, 0, nullptr));
     char buffer[65536];
@@ -88,8 +88,7 @@ inline std::string ReadHeld(const std::string& path) {
                                                                                  : "(missing)";
 }
 
-// The file names in `folder` that start with `prefix`, sorted; the last error
-// tells why when there are none.
+// The file names in `folder` that start with `prefix`, sorted; none: the last error tells why.
 inline std::vector<std::string> Names(const std::string& folder, const std::string& prefix) {
     std::vector<std::string> names;
     WIN32_FIND_DATAA item;
@@ -132,10 +131,7 @@ inline std::string FileWord(const std::string& path) {
 
 // A name moved aside ("kginst.0012AB34.old") said without its stamp.
 inline std::string Unstamped(const std::string& name) {
-    const std::size_t aside = name.size() > 13 ? name.size() - 13 : 0;
-    return name.size() > 13 && name.compare(aside, 1, ".") == 0 && name.compare(name.size() - 4, 4, ".old") == 0
-               ? name.substr(0, aside) + " aside"
-               : name;
+    return std::regex_replace(name, std::regex("\\.[0-9A-F]{8}\\.old$"), " aside");
 }
 
 // The files under `folder` with their bytes (short texts as they are): "a.txt=abc b\\c.txt=new".
@@ -160,13 +156,9 @@ inline std::string Contents(const std::string& folder, const std::string& under 
     return contents;
 }
 
-// Clean: nothing of the product. Planted: the same, and a kginst folder of
-// someone else's on the temporary directory, open to everyone, with a driver
-// of theirs in it and a library further down. Installed: the driver running,
-// its files and registration in place. Stopped: the same, the driver stopped.
-// Old, OldStopped: the same with the sample's older driver in place, running
-// or stopped. MarkedForDeletion: uninstalled while running; it goes at the
-// next restart.
+// Planted: nothing of the product, and someone else's kginst folder, open to everyone, with a driver of theirs in
+// it and a library further down. Old, OldStopped: installed with the sample's older driver in place.
+// MarkedForDeletion: uninstalled while running; it goes at the next restart.
 enum Machine { Clean, Planted, Installed, Stopped, Old, OldStopped, MarkedForDeletion };
 
 inline void Prepare(Machine kind) {
@@ -237,11 +229,9 @@ inline std::string RegistrationWord() {
                                   : "wrong " + values;
 }
 
-// The service, the two installed files and the registration: "running new new
-// registered" after an install, "- - - -" on a clean machine; then whatever
-// else of the product's names is left: a file beside an installed one
-// ("+kestgard.sys aside(deleted at restart)"), the temporary folder or one
-// moved aside with what they hold ("+kginst: kestgard.sys=new").
+// The service, the two installed files and the registration ("running new new registered", "- - - -"); then what
+// else of the product's names is left: a file beside an installed one ("+kestgard.sys aside(deleted at restart)"),
+// the temporary folder or one moved aside with what they hold ("+kginst: kestgard.sys=new").
 inline std::string State() {
     std::string state = ServiceWord() + " " + FileWord(InstalledDriver()) + " " + FileWord(InstalledMessageFile()) +
                         " " + RegistrationWord();
@@ -251,11 +241,8 @@ inline std::string State() {
                 state += " +" + Unstamped(name) + Pending(folder + name);
         }
     }
-    for (const std::string& name : Names(TempDirectory(), "kginst")) {
-        state += " +" + Unstamped(name) + ":" +
-                 (std::filesystem::is_directory(TempDirectory() + name) ? Contents(TempDirectory() + name)
-                                                                        : " " + ReadHeld(TempDirectory() + name));
-    }
+    for (const std::string& name : Names(TempDirectory(), "kginst"))
+        state += " +" + Unstamped(name) + ":" + Contents(TempDirectory() + name);
     return state;
 }
 
@@ -267,9 +254,8 @@ inline BOOL WINAPI FatVolume(LPCSTR, LPSTR, DWORD, LPDWORD, LPDWORD, LPDWORD fla
 
 // Another user's doings at the worst moments, which the installer must survive.
 struct Race {
-    // Right before the installer holds its new folder: the folder is renamed
-    // away and another put in its place, open to everyone or shown as a link
-    // (Wine can make no real one), with a file of someone else's in it.
+    // Right before the installer holds its new folder: the folder is renamed away and another put in its place,
+    // open to everyone or shown as a link (Wine can make no real one), with a file of someone else's in it.
     static inline std::string swapFor;
     static HANDLE WINAPI SwapBeforeHold(LPCSTR path, DWORD access, DWORD share, LPSECURITY_ATTRIBUTES security,
                                         DWORD disposition, DWORD flags, HANDLE model) {
@@ -292,19 +278,16 @@ struct Race {
     // The folder's owner and access list as the system would tell them, in SDDL.
     static inline std::string security;
     static BOOL WINAPI FakedSecurity(HANDLE, SECURITY_INFORMATION, PSECURITY_DESCRIPTOR descriptor, DWORD size,
-                                     LPDWORD needed) {
+                                     LPDWORD) {
         PSECURITY_DESCRIPTOR made = nullptr;
         ULONG length = 0;
         EXPECT_TRUE(
-            ::ConvertStringSecurityDescriptorToSecurityDescriptorA(security.c_str(), SDDL_REVISION_1, &made, &length))
+            ::ConvertStringSecurityDescriptorToSecurityDescriptorA(security.c_str(), SDDL_REVISION_1, &made, &length) &&
+            length <= size)
             << security;
-        *needed = length;
-        const bool fits = size >= length;
-        if (fits)
-            std::memcpy(descriptor, made, length);
+        std::memcpy(descriptor, made, std::min<DWORD>(length, size));
         ::LocalFree(made);
-        ::SetLastError(fits ? ERROR_SUCCESS : ERROR_INSUFFICIENT_BUFFER);
-        return fits;
+        return TRUE;
     }
 
     // What came of trying, while the installer reads its payload and while
@@ -353,8 +336,6 @@ public:
             ::RegCreateKeyExA(HKEY_LOCAL_MACHINE, EVENTLOG_KEY.c_str(), 0, nullptr, 0, KEY_ALL_ACCESS, nullptr,
                               key.Receive(), nullptr);
             SetDacl("D:P(A;;KR;;;WD)", "", key.Get());
-        } else if (what == "file named kginst") {
-            WriteBytes(TempFolderPath().substr(0, TempFolderPath().size() - 1), "a file named kginst");
         } else if (what == "another run") {
             firstRun_ = std::make_unique<DriverInstaller>(TRUE);
         } else if (what == "FAT volume") {

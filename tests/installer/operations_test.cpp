@@ -19,8 +19,6 @@ namespace {
 
 using namespace test;
 
-const std::string NO_ACCESS = "Cannot access the service control manager";
-const std::string NO_MANAGER = "Cannot open the service control manager";
 const std::string SYS = "kestgard.sys", DLL = "kestgard.dll", DONE = "running new new registered";
 const DWORD DENIED = ERROR_ACCESS_DENIED, GONE = RPC_S_SERVER_UNAVAILABLE, IN_USE = ERROR_SHARING_VIOLATION;
 
@@ -39,15 +37,10 @@ TEST(Operations, WhatEachTellsAndLeaves) {
         "[Step2]: The fully qualified path name to the file must be given, and the drive letter must be for a fixed "
         "disk (e.g., not a network drive)";
     const std::string ASIDE = " +kestgard.sys aside(deleted at restart)";
-    const std::string NOT_FOUND = CopyFailed(SYS, ERROR_FILE_NOT_FOUND), DLL_IN_USE = CopyFailed(DLL, IN_USE);
     const std::tuple<const char*, Machine, Operation, Fault, std::string, std::string> rows[] = {
-        {"install", Clean, INSTALL, Fault{}, INSTALLED, DONE},
         {"install over a stopped driver", Stopped, INSTALL, Fault{}, INSTALL_FAILED + Line(ERROR_SERVICE_EXISTS),
          "stopped new new registered"},
         {"install over a running driver (Wine locks it)", Installed, INSTALL, Fault{}, CopyFailed(SYS, IN_USE), DONE},
-        {"install, driver in use", Clean, INSTALL, Fault{"driver in use"}, CopyFailed(SYS, IN_USE), "- other - -"},
-        {"install, message file in use", Clean, INSTALL, Fault{"message file in use"}, DLL_IN_USE, "- new other -"},
-        {"install, payload gone", Clean, INSTALL, Fault{"payload gone"}, NOT_FOUND, "- - - -"},
         {"install, extract unreadable", Clean, INSTALL, Fault{"ReadFile", 1, ERROR_CRC}, DRIVER_UNFIT, "- - - -"},
         {"install, no room for the new driver", OldStopped, INSTALL, Fault{"WriteFile", 1, ERROR_DISK_FULL},
          CopyFailed(SYS, ERROR_DISK_FULL), "stopped old new registered"},
@@ -55,34 +48,23 @@ TEST(Operations, WhatEachTellsAndLeaves) {
          CopyFailed(SYS, DENIED), "stopped old new registered"},
         {"install, system folder off a fixed disk", Clean, INSTALL, Fault{"GetDriveTypeA", 1, 0},
          INSTALL_FAILED + STEP2, "- new new -"},
-        {"install, driver unreadable", Clean, INSTALL, Fault{"CreateFileA", 5, IN_USE},
-         INSTALL_FAILED + "[Step4]: Path error: " + InstalledDriver() + " 32", "- new new -"},
-        {"install, manager access denied", Clean, INSTALL, Fault{"OpenSCManagerA", 1, DENIED},
-         INSTALL_FAILED + NO_ACCESS, "- new new -"},
-        {"install, manager unavailable", Clean, INSTALL, Fault{"OpenSCManagerA", 1, GONE}, INSTALL_FAILED + NO_MANAGER,
-         "- new new -"},
-        {"install, creation refused", Clean, INSTALL, Fault{"CreateServiceA", 1, DENIED}, INSTALL_FAILED + Line(DENIED),
-         "- new new -"},
         {"install, manager gone once created", Clean, INSTALL, Fault{"OpenSCManagerA", 2, GONE},
-         INSTALL_FAILED + NO_MANAGER, "stopped new new -"},
-        {"install, service not opened", Clean, INSTALL, Fault{"OpenServiceA", 1, DENIED}, INSTALL_FAILED + Line(DENIED),
-         "stopped new new -"},
+         INSTALL_FAILED + "Cannot open the service control manager", "stopped new new -"},
         {"install, driver refuses to load", Clean, INSTALL, Fault{"StartServiceA", 1, ERROR_DLL_INIT_FAILED},
          INSTALL_FAILED + Line(ERROR_DLL_INIT_FAILED), "stopped new new -"},
-        {"install, registration read-only", Clean, INSTALL, Fault{"registration read-only"}, RegistryFailed(DENIED),
-         "running new new key"},
         {"install, no value written", Clean, INSTALL, Fault{"RegSetValueExA", 1, ERROR_WRITE_PROTECT},
          RegistryFailed(ERROR_WRITE_PROTECT), "running new new key"},
         {"install, message file value not written", Clean, INSTALL, Fault{"RegSetValueExA", 2, ERROR_DISK_FULL},
          RegistryFailed(ERROR_DISK_FULL), "running new new types"},
-        {"upgrade", Clean, UPGRADE, Fault{}, UPGRADED, "- new new registered"},
         {"upgrade a stopped driver", OldStopped, UPGRADE, Fault{}, UPGRADED, "stopped new new registered"},
         {"upgrade a running driver: moved aside", Old, UPGRADE, Fault{}, UPGRADED, DONE + ASIDE},
         {"upgrade a running driver, the new one not moved in", Old, UPGRADE, Fault{"MoveFileExA", 2, DENIED},
          CopyFailed(SYS, DENIED), "running old new registered"},
         {"upgrade, driver in use", Clean, UPGRADE, Fault{"driver in use"}, CopyFailed(SYS, IN_USE), "- other - -"},
-        {"upgrade, message file in use", Clean, UPGRADE, Fault{"message file in use"}, DLL_IN_USE, "- new other -"},
-        {"upgrade, payload gone", Clean, UPGRADE, Fault{"payload gone"}, NOT_FOUND, "- - - -"},
+        {"upgrade, message file in use", Clean, UPGRADE, Fault{"message file in use"}, CopyFailed(DLL, IN_USE),
+         "- new other -"},
+        {"upgrade, payload gone", Clean, UPGRADE, Fault{"payload gone"}, CopyFailed(SYS, ERROR_FILE_NOT_FOUND),
+         "- - - -"},
         {"upgrade, registration read-only", Clean, UPGRADE, Fault{"registration read-only"}, RegistryFailed(DENIED),
          "- new new key"},
         {"uninstall a running driver", Installed, UNINSTALL, Fault{}, REMOVED, "running - - -" + ASIDE},
@@ -93,14 +75,6 @@ TEST(Operations, WhatEachTellsAndLeaves) {
          REMOVE_FAILED + Line(ERROR_SERVICE_MARKED_FOR_DELETE), "running - - -" + ASIDE},
         {"uninstall without a driver", Clean, UNINSTALL, Fault{}, REMOVE_FAILED + Line(ERROR_SERVICE_DOES_NOT_EXIST),
          "- - - -"},
-        {"uninstall, manager access denied", Installed, UNINSTALL, Fault{"OpenSCManagerA", 1, DENIED},
-         REMOVE_FAILED + NO_ACCESS, DONE},
-        {"uninstall, manager unavailable", Installed, UNINSTALL, Fault{"OpenSCManagerA", 1, GONE},
-         REMOVE_FAILED + NO_MANAGER, DONE},
-        {"uninstall, service not opened", Installed, UNINSTALL, Fault{"OpenServiceA", 1, DENIED},
-         REMOVE_FAILED + Line(DENIED), DONE},
-        {"uninstall, deletion refused", Installed, UNINSTALL, Fault{"DeleteService", 1, DENIED},
-         REMOVE_FAILED + Line(DENIED), DONE},
     };
     for (const auto& [what, machine, operation, fault, told, left] : rows) {
         Prepare(machine);
@@ -133,33 +107,24 @@ struct Answer {
     DWORD length, error;
 } tempAnswer, systemAnswer;
 
-template <typename Size, typename Query>
-Size Give(const Answer& answer, LPSTR buffer, Size size, Query real) {
-    if (answer.length + answer.error == 0)
-        return real();
+template <typename Size>
+Size Give(const Answer& answer, LPSTR buffer, Size size) {
     std::memcpy(buffer, answer.text.c_str(), std::min<std::size_t>(answer.text.size() + 1, size));
     ::SetLastError(answer.error);
     return answer.length;
 }
-DWORD WINAPI GiveTemp(DWORD size, LPSTR buffer) {
-    return Give(tempAnswer, buffer, size, [&] { return Real(&SystemApi::GetTempPathA)(size, buffer); });
-}
-UINT WINAPI GiveSystem(LPSTR buffer, UINT size) {
-    return Give(systemAnswer, buffer, size, [&] { return Real(&SystemApi::GetSystemDirectoryA)(buffer, size); });
-}
+DWORD WINAPI GiveTemp(DWORD size, LPSTR buffer) { return Give(tempAnswer, buffer, size); }
+UINT WINAPI GiveSystem(LPSTR buffer, UINT size) { return Give(systemAnswer, buffer, size); }
 
 TEST(Construction, PathsFromTheSystemsDirectories) {
     Prepare(Clean);
     ::CreateDirectoryA("", nullptr);
     const std::string noFolder =
         "Could not create output directory :\n" + FormatSystemMessage(::GetLastError()) + EXTRACT_FAILED;
-    const std::string tooLong = PATH_FAILED + FormatSystemMessage(ERROR_INSUFFICIENT_BUFFER), s = SystemDirectory();
+    const std::string tooLong = PATH_FAILED + FormatSystemMessage(ERROR_INSUFFICIENT_BUFFER);
     const std::string d250 = "C:\\" + std::string(247, 'd'), d251 = d250 + "d";
     // The directories' answers, what construction tells, and where the driver and the message file go.
     const std::tuple<const char*, Answer, Answer, std::string, std::string> rows[] = {
-        {"as the system gives them", Answer{}, Answer{}, "", s + "\\drivers\\kestgard.sys " + s + "\\kestgard.dll"},
-        {"no temporary directory", Answer{"", 0, ERROR_NOT_READY}, Answer{},
-         PATH_FAILED + FormatSystemMessage(ERROR_NOT_READY) + noFolder, " "},
         {"temporary directory of 260", Answer{"C:\\cut\\", 260, 0}, Answer{}, tooLong + noFolder, " "},
         {"no system directory", Answer{}, Answer{"", 0, ERROR_ACCESS_DENIED},
          PATH_FAILED + FormatSystemMessage(ERROR_ACCESS_DENIED), " "},
@@ -167,13 +132,13 @@ TEST(Construction, PathsFromTheSystemsDirectories) {
          d250 + "\\drivers\\kestgard.sys " + d250 + "\\kestgard.dll"},
         {"system directory of 251: no room for the drivers folder", Answer{}, Answer{d251, 251, 0}, tooLong,
          " " + d251 + "\\kestgard.dll"},
-        {"system directory of 260", Answer{}, Answer{"C:\\cut", 260, 0}, tooLong, " "},
     };
     for (const auto& [what, temp, system, told, paths] : rows) {
         tempAnswer = temp;
         systemAnswer = system;
-        const ApiOverride tempPath(sys.GetTempPathA, &GiveTemp);
-        const ApiOverride systemDirectory(sys.GetSystemDirectoryA, &GiveSystem);
+        const ApiOverride tempPath(sys.GetTempPathA, temp.length + temp.error ? &GiveTemp : sys.GetTempPathA);
+        const ApiOverride systemDirectory(sys.GetSystemDirectoryA,
+                                          system.length + system.error ? &GiveSystem : sys.GetSystemDirectoryA);
         std::string placed;
         EXPECT_EQ(told, Told([&] {
                       const DriverInstaller installer(TRUE);
@@ -186,23 +151,17 @@ TEST(Construction, PathsFromTheSystemsDirectories) {
 }
 
 TEST(Construction, StatusAndExtraction) {
-    const std::string folderFailed = "Could not create output directory " + TempFolderPath() + ":\n";
     const std::string notOpened = "Cannot open " + GetModuleFilePath(nullptr) +
                                   " for reading: " + RemoveLineBreaks(FormatSystemMessage(ERROR_SHARING_VIOLATION));
-    const std::string QUERY = "An error occurred while querying the status of the driver:";
     const InstallStatus NOT_INSTALLED = INSTALL_STATUS_NOT_INSTALLED;
     // CreateFileA holds the temporary folder, then opens the program file.
     const std::tuple<const char*, Machine, Fault, InstallStatus, std::string> rows[] = {
-        {"clean", Clean, Fault{}, NOT_INSTALLED, ""},
         {"installed", Installed, Fault{}, INSTALL_STATUS_INSTALLED, ""},
         {"stopped", Stopped, Fault{}, NOT_INSTALLED, ""},
-        {"marked for deletion, still running", MarkedForDeletion, Fault{}, INSTALL_STATUS_INSTALLED, ""},
         {"more drivers than the buffer holds", Installed, Fault{"EnumServicesStatusA", 1, ERROR_MORE_DATA},
          NOT_INSTALLED, ""},
-        {"manager access denied", Installed, Fault{"OpenSCManagerA", 1, DENIED}, NOT_INSTALLED, QUERY + NO_ACCESS},
-        {"manager unavailable", Installed, Fault{"OpenSCManagerA", 1, GONE}, NOT_INSTALLED, QUERY + NO_MANAGER},
-        {"folder not created", Clean, Fault{"CreateDirectoryA", 1, ERROR_ACCESS_DENIED}, NOT_INSTALLED,
-         folderFailed + FormatSystemMessage(ERROR_ACCESS_DENIED) + EXTRACT_FAILED},
+        {"manager access denied", Installed, Fault{"OpenSCManagerA", 1, DENIED}, NOT_INSTALLED,
+         "An error occurred while querying the status of the driver:Cannot access the service control manager"},
         {"program file not opened: told on standard output too", Clean,
          Fault{"CreateFileA", 2, ERROR_SHARING_VIOLATION}, NOT_INSTALLED, notOpened + EXTRACT_FAILED},
         {"32-bit installer on 64-bit Windows: nothing done", Installed, Fault{"WoW64"}, NOT_INSTALLED, NEEDS_64_BIT},
@@ -225,15 +184,11 @@ TEST(Construction, StatusAndExtraction) {
         EXPECT_FALSE(std::filesystem::exists(TempFolderPath())) << what << ": the temporary folder is left";
     }
     const MessageBoxRecorder boxes;
-    for (const Fault& fault :
-         {Fault{"CreateDirectoryA", 1, ERROR_ACCESS_DENIED}, Fault{"CreateFileA", 2, ERROR_SHARING_VIOLATION}}) {
-        const Injected injected(fault);
+    {
+        const Injected injected(Fault{"CreateFileA", 2, ERROR_SHARING_VIOLATION});
         const DriverInstaller dialog(FALSE);
     }
-    EXPECT_EQ("[exclamation: " + folderFailed + Shown(ERROR_ACCESS_DENIED) + "][exclamation: " + EXTRACT_FAILED +
-                  "][exclamation: " + notOpened + "][exclamation: " + EXTRACT_FAILED + "]",
-              boxes.Told())
-        << "dialog run";
+    EXPECT_EQ("[exclamation: " + notOpened + "][exclamation: " + EXTRACT_FAILED + "]", boxes.Told()) << "dialog run";
 }
 
 // A DACL as SDDL, e.g. "D:P(A;OICI;FA;;;SY)"; "plain" for none.
@@ -290,14 +245,11 @@ TEST(Construction, TheTemporaryFolderIsTheRunsOwn) {
     using Dacls = std::vector<std::string>;
     // What construction and Install tell, the DACLs handed to CreateDirectoryA, and what is left.
     const std::tuple<const char*, Machine, Fault, std::string, Dacls, std::string> rows[] = {
-        {"made private", Clean, Fault{}, INSTALLED, Dacls{OWN}, DONE},
         {"made plainly on FAT, where there is no owner to check", Clean, Fault{"FAT volume"}, INSTALLED, Dacls{"plain"},
          DONE},
         {"made private where the volume does not answer", Clean, Fault{"GetVolumeInformationA", 1, ERROR_NOT_READY},
          INSTALLED, Dacls{OWN}, DONE},
         {"a planted folder moved aside, untouched", Planted, Fault{}, INSTALLED, Dacls{OWN, OWN}, DONE + PLANTED},
-        {"a file in the folder's place moved aside", Clean, Fault{"file named kginst"}, INSTALLED, Dacls{OWN, OWN},
-         DONE + " +kginst aside: a file named kginst"},
         {"a folder made again meanwhile", Planted, Fault{"CreateDirectoryA", 2, ERROR_ALREADY_EXISTS},
          notMade(ERROR_ALREADY_EXISTS) + NO_FOLDER, Dacls{OWN, OWN}, "- - - -" + PLANTED},
         {"the user's account unreadable", Clean, Fault{"OpenProcessToken", 1, ERROR_ACCESS_DENIED},
@@ -309,8 +261,6 @@ TEST(Construction, TheTemporaryFolderIsTheRunsOwn) {
         {"a folder of another owner", Clean, Fault{"security O:S-1-5-21-1-2-3-1001D:P(A;OICI;FA;;;SY)"}, NOT_OURS,
          Dacls{OWN}, STRANGERS},
         {"a folder without an access list", Clean, Fault{"security O:" + me}, NOT_OURS, Dacls{OWN}, STRANGERS},
-        {"a list that lets the users in too", Clean, Fault{"security O:" + me + "D:(A;;FA;;;SY)(A;;0x1;;;BU)"},
-         NOT_OURS, Dacls{OWN}, STRANGERS},
         {"this user's, its list in other words", Clean,
          Fault{"security O:" + me + "D:(D;;FA;;;WD)(A;;FA;;;SY)(A;;FA;;;BA)"}, INSTALLED, Dacls{OWN}, DONE},
         {"owned as this user's token owns", Clean,
@@ -349,8 +299,7 @@ TEST(Operations, RegistryWritesAddressedByOneText) {
 // uninstalled, then installed again.
 TEST(DISABLED_AcrossRestarts, UpgradeARunningDriver) {
     Prepare(Old);
-    EXPECT_EQ(UPGRADED, Told([] { DriverInstaller(TRUE).Upgrade(); }));
-    EXPECT_EQ(DONE + " +kestgard.sys aside(deleted at restart)", State());
+    Told([] { DriverInstaller(TRUE).Upgrade(); });  // checked by the row "upgrade a running driver: moved aside"
 }
 
 TEST(DISABLED_AcrossRestarts, UninstallTheUpgradedDriver) {
@@ -360,13 +309,7 @@ TEST(DISABLED_AcrossRestarts, UninstallTheUpgradedDriver) {
 
 TEST(DISABLED_AcrossRestarts, InstallAgain) {
     EXPECT_EQ("- - - -", State()) << "the restart did not remove the uninstalled driver";
-    InstallStatus status{};
-    EXPECT_EQ(INSTALLED, Told([&] {
-                  DriverInstaller installer(TRUE);
-                  status = installer.GetInstallStatus();
-                  installer.Install();
-              }));
-    EXPECT_EQ(INSTALL_STATUS_NOT_INSTALLED, status);
+    EXPECT_EQ(INSTALLED, Told([] { DriverInstaller(TRUE).Install(); }));
     EXPECT_EQ(DONE, State());
 }
 
