@@ -35,7 +35,6 @@ TEST(CommandLine, TokensAndTheUsageSwitch) {
         {"'a b", "[a b]"},
         {"'abc", "[abc]"},
         {"x'y", "[x'y]"},
-        {"'a b' c", "[a b][c]"},
         {"'a ''b' c", "[a b][c]"},
         {"'a \"b", "[a \"b]"},
     };
