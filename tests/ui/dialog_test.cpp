@@ -62,8 +62,7 @@ TEST(Dialog, FollowsTheMachinesStateThePersonsKeysAndClicksTheSystemCommandsAndT
     // what the person does ("": nothing, it just opened); the box then; what the dialog shows once it is answered
     const std::tuple<std::string, From, std::string, const char*, std::string, std::string> rows[] = {
         {"opened on a clean machine", CLEAN, "", "", NO_BOX, OFFERS_INSTALL + "Install*"},
-        {"Escape", BEFORE, "", "Escape", NO_BOX, ENDED},
-        {"Alt+F4", CLEAN, "", "Alt+F4", NO_BOX, ENDED},
+        {"Alt+F4", BEFORE, "", "Alt+F4", NO_BOX, ENDED},
         {"install, driver held", CLEAN, "driver in use", "press &Install", DRIVER_HELD, OFFERS_INSTALL + "Install*"},
         {"install again, driver free", BEFORE, "free", "Alt+I", INSTALLED, INSTALL + DONE},
         {"Enter on Close", BEFORE, "", "Enter", NO_BOX, ENDED},
@@ -71,7 +70,7 @@ TEST(Dialog, FollowsTheMachinesStateThePersonsKeysAndClicksTheSystemCommandsAndT
         {"Tab to Uninstall", BEFORE, "", "Tab", NO_BOX, OFFERS_UPGRADE + "Uninstall*"},
         {"Tab to Upgrade", BEFORE, "", "Tab", NO_BOX, OFFERS_UPGRADE + "Upgrade*"},
         {"Tab past the disabled Install", BEFORE, "", "Tab", NO_BOX, OFFERS_UPGRADE + "Cancel*"},
-        {"uninstall, Alt+U", RUNNING, "", "Alt+U", Said("information", test::REMOVED), UPGRADE + DONE},
+        {"uninstall, Alt+U", BEFORE, "", "Alt+U", Said("information", test::REMOVED), UPGRADE + DONE},
         {"upgrade, library held", RUNNING, "message file in use", "Alt+P", LIBRARY_HELD, OFFERS_UPGRADE + "Upgrade"},
         {"Enter on Upgrade, library free: the running driver aside", BEFORE, "free", "Enter", UPGRADED, UPGRADE + DONE},
     };

@@ -107,7 +107,7 @@ inline void Send(HWND window, std::vector<INPUT> events) {
 // after its modifiers: "Enter", "Tab", "Alt+F4".
 inline void Do(HWND window, const std::string& action) {
     static const std::map<std::string, WORD> named = {
-        {"Alt", VK_MENU}, {"Enter", VK_RETURN}, {"Escape", VK_ESCAPE}, {"Tab", VK_TAB}, {"F4", VK_F4}};
+        {"Alt", VK_MENU}, {"Enter", VK_RETURN}, {"Tab", VK_TAB}, {"F4", VK_F4}};
     if (action.rfind("press ", 0) == 0) {
         const HWND button = ::FindWindowExA(window, nullptr, "Button", action.substr(6).c_str());
         if (::IsWindowEnabled(button))
