@@ -22,7 +22,6 @@ struct ShownBox {
 class MessageBoxRecorder {
 public:
     MessageBoxRecorder();
-    ~MessageBoxRecorder();
     const std::vector<ShownBox>& Boxes() const;
     // Each box so far as "[icon: text]" ("exclamation", "information",
     // "stop" or "plain"), "owned" before the icon when it has an owner.

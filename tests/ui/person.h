@@ -103,34 +103,15 @@ inline void Send(HWND window, std::vector<INPUT> events) {
     WaitFor(5000, [&] { return Ask(root, PING) != "input waiting"; });
 }
 
-// The mouse moved to `at` on the screen, from beside (a move to where it is brings no message), and clicked there.
-inline void Mouse(HWND window, POINT at, bool click) {
-    const int width = ::GetSystemMetrics(SM_CXSCREEN) - 1, height = ::GetSystemMetrics(SM_CYSCREEN) - 1;
-    const auto event = [&](DWORD flags, LONG x) {
-        const LONG dx = MulDiv(x, 65535, width), dy = MulDiv(at.y, 65535, height);
-        return INPUT{INPUT_MOUSE, {{dx, dy, 0, flags | MOUSEEVENTF_ABSOLUTE, 0, 0}}};
-    };
-    Send(window, {event(MOUSEEVENTF_MOVE, at.x - 1), event(MOUSEEVENTF_MOVE, at.x)});
-    if (click)
-        Send(window, {event(MOUSEEVENTF_LEFTDOWN, at.x), event(MOUSEEVENTF_LEFTUP, at.x)});
-}
-
-// What a person does: "close box" (on the diagonal from the top right corner), "press " a button (only when it is
-// enabled: Wine clicks disabled buttons too), or a key typed after its modifiers: "Enter", "Shift+Tab", "Alt+F4".
+// What a person does: "press " a button (only when it is enabled: Wine clicks disabled buttons too), or a key typed
+// after its modifiers: "Enter", "Tab", "Alt+F4".
 inline void Do(HWND window, const std::string& action) {
-    static const std::map<std::string, WORD> named = {{"Shift", VK_SHIFT},   {"Alt", VK_MENU}, {"Enter", VK_RETURN},
-                                                      {"Escape", VK_ESCAPE}, {"Tab", VK_TAB},  {"F4", VK_F4}};
-    RECT rect = {};
-    ::GetWindowRect(window, &rect);
+    static const std::map<std::string, WORD> named = {
+        {"Alt", VK_MENU}, {"Enter", VK_RETURN}, {"Tab", VK_TAB}, {"F4", VK_F4}};
     if (action.rfind("press ", 0) == 0) {
         const HWND button = ::FindWindowExA(window, nullptr, "Button", action.substr(6).c_str());
         if (::IsWindowEnabled(button))
             Post(button, BM_CLICK);
-    } else if (action == "close box") {
-        for (POINT at = {rect.right - 1, rect.top}; at.y < rect.top + 40; --at.x, ++at.y) {
-            if (::SendMessageA(window, WM_NCHITTEST, 0, MAKELPARAM(at.x, at.y)) == HTCLOSE)
-                return Mouse(window, at, true);
-        }
     } else {
         std::vector<INPUT> events;
         for (std::size_t from = 0, plus = 0; plus != std::string::npos; from = plus + 1) {
@@ -144,11 +125,20 @@ inline void Do(HWND window, const std::string& action) {
     }
 }
 
-// The mouse on control `id`'s centre (and a click there); the cursor the program shows then.
+// The mouse moved onto control `id`'s centre, from beside (a move to where it is brings no message), and with
+// `click` clicked there; the cursor the program shows then.
 inline std::string Hover(HWND window, int id, bool click = false) {
     RECT rect = {};
     ::GetWindowRect(::GetDlgItem(window, id), &rect);
-    Mouse(window, {(rect.left + rect.right) / 2, (rect.top + rect.bottom) / 2}, click);
+    const LONG x = (rect.left + rect.right) / 2, y = (rect.top + rect.bottom) / 2;
+    const int width = ::GetSystemMetrics(SM_CXSCREEN) - 1, height = ::GetSystemMetrics(SM_CYSCREEN) - 1;
+    const auto event = [&](DWORD flags, LONG atX) {
+        const LONG dx = MulDiv(atX, 65535, width), dy = MulDiv(y, 65535, height);
+        return INPUT{INPUT_MOUSE, {{dx, dy, 0, flags | MOUSEEVENTF_ABSOLUTE, 0, 0}}};
+    };
+    Send(window, {event(MOUSEEVENTF_MOVE, x - 1), event(MOUSEEVENTF_MOVE, x)});
+    if (click)
+        Send(window, {event(MOUSEEVENTF_LEFTDOWN, x), event(MOUSEEVENTF_LEFTUP, x)});
     return Ask(window, CURSOR);
 }
 
