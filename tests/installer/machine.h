@@ -330,14 +330,14 @@ public:
         const std::string& what = fault.call;
         if (what == "driver in use" || what == "message file in use") {
             const std::string file = what == "driver in use" ? InstalledDriver() : InstalledMessageFile();
-            lock_.Reset(::CreateFileA(file.c_str(), GENERIC_WRITE, FILE_SHARE_READ, nullptr, OPEN_ALWAYS, 0, nullptr));
+            lock.Reset(::CreateFileA(file.c_str(), GENERIC_WRITE, FILE_SHARE_READ, nullptr, OPEN_ALWAYS, 0, nullptr));
         } else if (what == "registration read-only") {
             RegistryKey key;
             ::RegCreateKeyExA(HKEY_LOCAL_MACHINE, EVENTLOG_KEY.c_str(), 0, nullptr, 0, KEY_ALL_ACCESS, nullptr,
                               key.Receive(), nullptr);
             SetDacl("D:P(A;;KR;;;WD)", "", key.Get());
         } else if (what == "another run") {
-            firstRun_ = std::make_unique<DriverInstaller>(TRUE);
+            firstRun = std::make_unique<DriverInstaller>(TRUE);
         } else if (what == "FAT volume") {
             Swap(sys.GetVolumeInformationA, &FatVolume);
         } else if (what == "swapped for a link" || what == "swapped for everyone's folder") {
@@ -355,7 +355,7 @@ public:
             Swap(sys.ReadFile, &Race::TamperWhileReading);
             Swap(sys.MoveFileExA, &Race::TamperWhileCopying);
         } else if (what != "payload gone") {
-            injected_.emplace(fault);
+            injected.emplace(fault);
         }
     }
 
@@ -366,13 +366,13 @@ private:
     }
     template <typename Function>
     void Swap(Function& slot, Function fake) {
-        swaps_.push_back(std::make_shared<ApiOverride<Function>>(slot, fake));
+        swaps.push_back(std::make_shared<ApiOverride<Function>>(slot, fake));
     }
 
-    std::optional<Injected> injected_;
-    FileHandle lock_;
-    std::vector<std::shared_ptr<void>> swaps_;
-    std::unique_ptr<DriverInstaller> firstRun_;
+    std::optional<Injected> injected;
+    FileHandle lock;
+    std::vector<std::shared_ptr<void>> swaps;
+    std::unique_ptr<DriverInstaller> firstRun;
 };
 
 }  // namespace kg::test

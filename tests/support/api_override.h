@@ -17,14 +17,14 @@ namespace kg::test {
 template <typename Function>
 class ApiOverride {
 public:
-    ApiOverride(Function& slot, Function replacement) : slot_(slot), original_(std::exchange(slot, replacement)) {}
-    ~ApiOverride() { slot_ = original_; }
+    ApiOverride(Function& slot, Function replacement) : entry(slot), original(std::exchange(slot, replacement)) {}
+    ~ApiOverride() { entry = original; }
     ApiOverride(const ApiOverride&) = delete;
     ApiOverride& operator=(const ApiOverride&) = delete;
 
 private:
-    Function& slot_;
-    Function original_;
+    Function& entry;
+    Function original;
 };
 
 // The real function behind an entry, for replacements that pass calls on.
@@ -93,19 +93,19 @@ public:
         for (const auto& hook : hooks) {
             if (fault.call == hook.name) {
                 hook.arm(fault);
-                disarm_ = hook.disarm;
+                disarm = hook.disarm;
             }
         }
-        if (!fault.call.empty() && disarm_ == &None)
+        if (!fault.call.empty() && disarm == &None)
             ADD_FAILURE() << "no fault can be injected into \"" << fault.call << "\"";
     }
-    ~Injected() { disarm_(); }
+    ~Injected() { disarm(); }
     Injected(const Injected&) = delete;
     Injected& operator=(const Injected&) = delete;
 
 private:
     static void None() {}
-    void (*disarm_)() = &None;
+    void (*disarm)() = &None;
 };
 
 }  // namespace kg::test

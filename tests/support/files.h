@@ -16,28 +16,28 @@ public:
     TempDir() {
         static int count = 0;
         const auto stamp = std::chrono::steady_clock::now().time_since_epoch().count();
-        std::filesystem::create_directory(path_ = std::filesystem::temp_directory_path() /
-                                                  ("kgtest-" + std::to_string(stamp) + "-" + std::to_string(++count)));
+        std::filesystem::create_directory(folder = std::filesystem::temp_directory_path() /
+                                                   ("kgtest-" + std::to_string(stamp) + "-" + std::to_string(++count)));
     }
     ~TempDir() {
         std::error_code ignored;
-        std::filesystem::remove_all(path_, ignored);
+        std::filesystem::remove_all(folder, ignored);
     }
     TempDir(const TempDir&) = delete;
     TempDir& operator=(const TempDir&) = delete;
 
     std::string Str(const std::string& name = "") const {
-        return name.empty() ? path_.string() : (path_ / name).string();
+        return name.empty() ? folder.string() : (folder / name).string();
     }
     std::vector<std::string> List() const {
         std::vector<std::string> names;
-        for (const auto& item : std::filesystem::directory_iterator(path_))
+        for (const auto& item : std::filesystem::directory_iterator(folder))
             names.push_back(item.path().filename().string());
         return names;
     }
 
 private:
-    std::filesystem::path path_;
+    std::filesystem::path folder;
 };
 
 inline void WriteBytes(const std::string& path, const std::string& bytes) {

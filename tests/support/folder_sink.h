@@ -11,20 +11,20 @@ namespace kg::test {
 
 class FolderSink {
 public:
-    explicit FolderSink(std::string folder) : folder_(std::move(folder) + PATH_SEPARATOR) {}
+    explicit FolderSink(const std::string& where) : folder(where + PATH_SEPARATOR) {}
 
     CFile* Create(const std::string& name) {
-        output_.Abort();
-        return output_.Open((folder_ + name).c_str(), CFile::modeCreate | CFile::modeWrite) ? &output_ : nullptr;
+        output.Abort();
+        return output.Open((folder + name).c_str(), CFile::modeCreate | CFile::modeWrite) ? &output : nullptr;
     }
     void Discard(const std::string& name) {
-        output_.Abort();
-        CFile::Remove((folder_ + name).c_str());
+        output.Abort();
+        CFile::Remove((folder + name).c_str());
     }
 
 private:
-    std::string folder_;
-    CFile output_;
+    std::string folder;
+    CFile output;
 };
 
 }  // namespace kg::test

@@ -12,7 +12,7 @@ int WINAPI RecordBox(HWND owner, LPCSTR text, LPCSTR caption, UINT type) {
 
 }  // namespace
 
-MessageBoxRecorder::MessageBoxRecorder() : override_(sys.MessageBoxA, RecordBox) { recorded.clear(); }
+MessageBoxRecorder::MessageBoxRecorder() : swap(sys.MessageBoxA, RecordBox) { recorded.clear(); }
 const std::vector<ShownBox>& MessageBoxRecorder::Boxes() const { return recorded; }
 
 std::string MessageBoxRecorder::Told() const {

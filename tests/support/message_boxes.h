@@ -28,7 +28,7 @@ public:
     std::string Told() const;
 
 private:
-    ApiOverride<decltype(sys.MessageBoxA)> override_;
+    ApiOverride<decltype(sys.MessageBoxA)> swap;
 };
 
 }  // namespace kg::test

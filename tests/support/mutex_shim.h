@@ -11,15 +11,15 @@ namespace std {
 
 class mutex {
 public:
-    mutex() { ::InitializeCriticalSection(&section_); }
-    ~mutex() { ::DeleteCriticalSection(&section_); }
+    mutex() { ::InitializeCriticalSection(&section); }
+    ~mutex() { ::DeleteCriticalSection(&section); }
     mutex(const mutex&) = delete;
     mutex& operator=(const mutex&) = delete;
-    void lock() { ::EnterCriticalSection(&section_); }
-    void unlock() { ::LeaveCriticalSection(&section_); }
+    void lock() { ::EnterCriticalSection(&section); }
+    void unlock() { ::LeaveCriticalSection(&section); }
 
 private:
-    CRITICAL_SECTION section_;
+    CRITICAL_SECTION section;
 };
 
 // Enough for GoogleTest's Notification: a waiter that polls its predicate.

@@ -29,21 +29,21 @@ public:
         startup.cb = sizeof startup;
         std::string commandLine = "\"" + path + "\"";
         ::CreateProcessA(path.c_str(), commandLine.data(), nullptr, nullptr, FALSE, 0, nullptr, nullptr, &startup,
-                         &started_);
-        ::SetWindowsHookExA(WH_GETMESSAGE, HookProc, ::GetModuleHandleA("kgui_hook.dll"), started_.dwThreadId);
-        ::CloseHandle(started_.hThread);
+                         &started);
+        ::SetWindowsHookExA(WH_GETMESSAGE, HookProc, ::GetModuleHandleA("kgui_hook.dll"), started.dwThreadId);
+        ::CloseHandle(started.hThread);
     }
     ~Program() {
-        if (ExitCode(0) == STILL_ACTIVE && ::TerminateProcess(started_.hProcess, 1))
+        if (ExitCode(0) == STILL_ACTIVE && ::TerminateProcess(started.hProcess, 1))
             ExitCode(10000);
-        ::CloseHandle(started_.hProcess);
+        ::CloseHandle(started.hProcess);
     }
 
     // Its exit code once it has ended, waiting up to `ms` ms; STILL_ACTIVE while it runs.
     DWORD ExitCode(DWORD ms) const {
         DWORD code = STILL_ACTIVE;
-        if (::WaitForSingleObject(started_.hProcess, ms) == WAIT_OBJECT_0)
-            ::GetExitCodeProcess(started_.hProcess, &code);
+        if (::WaitForSingleObject(started.hProcess, ms) == WAIT_OBJECT_0)
+            ::GetExitCodeProcess(started.hProcess, &code);
         return code;
     }
 
@@ -55,7 +55,7 @@ public:
     }
 
 private:
-    PROCESS_INFORMATION started_ = {};
+    PROCESS_INFORMATION started = {};
 };
 
 // The hook's answer in the window's thread (hook.h); "" once the window has gone or when it does not answer.
