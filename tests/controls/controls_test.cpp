@@ -51,48 +51,46 @@ TEST_F(Observed, Runs) {
     // Top-level: a broadcast reaches only those.
     const HWND window = ::CreateWindowExA(0, "STATIC", "", WS_POPUP, 0, 0, 9, 9, nullptr, nullptr, nullptr, nullptr);
     ::SetWindowLongPtrA(window, GWLP_WNDPROC, reinterpret_cast<LONG_PTR>(Receiver));
-    // file to notify: the record; reply: the shell's or the window's; report: Run's argument; then what Run returns,
-    // the outcome it leaves, and what it did (shell or window, beep) and told ("told": the window got the record)
-    const std::tuple<const char*, const char*, const char*, const char*, int, int, HWND, UINT_PTR, BOOL, BOOL, int,
+    // file to notify: the record; reply: the shell's or the window's; report: Run's argument; then the outcome left
+    // (Run succeeds when it is none) and what Run did (shell or window, beep) and told ("told": the window got it)
+    const std::tuple<const char*, const char*, const char*, const char*, int, int, HWND, UINT_PTR, BOOL, int,
                      std::string>
         rows[] = {
-            {"printed", "C:\\a.txt", "/q", "C:\\", A::ACTION_PRINT, 0, nullptr, 0x1234, TRUE, TRUE, -1,
+            {"printed", "C:\\a.txt", "/q", "C:\\", A::ACTION_PRINT, 0, nullptr, 0x1234, TRUE, -1,
              "print 'C:\\a.txt' '/q' 'C:\\' 0; "},
-            {"explored, out of memory", "C:\\w", "", "", A::ACTION_EXPLORE, 3, nullptr, 0, TRUE, FALSE, 0,
+            {"explored, out of memory", "C:\\w", "", "", A::ACTION_EXPLORE, 3, nullptr, 0, TRUE, 0,
              "explore 'C:\\w' '' '' 3; beep 0; [stop: The operating system is out\nof memory or resources.]"},
-            {"no library", "x", "", "", A::ACTION_OPEN, 1, nullptr, 32, TRUE, FALSE, 32,
+            {"no library", "x", "", "", A::ACTION_OPEN, 1, nullptr, 32, TRUE, 32,
              "open 'x' '' '' 1; beep 0; [stop: The specified dynamic-link library was not found.]"},
-            {"unknown refusal", "x", "", "", A::ACTION_OPEN, 1, nullptr, 4, TRUE, FALSE, 4,
+            {"unknown refusal", "x", "", "", A::ACTION_OPEN, 1, nullptr, 4, TRUE, 4,
              "open 'x' '' '' 1; beep 0; [stop: Unknown error!]"},
-            {"refused, not told", "x", "", "", A::ACTION_OPEN, 1, nullptr, 2, FALSE, FALSE, 2, "open 'x' '' '' 1; "},
-            {"e-mail, the least handle", "a@b.c", "", "", A::ACTION_EMAIL, 1, nullptr, 33, TRUE, TRUE, -1,
+            {"refused, not told", "x", "", "", A::ACTION_OPEN, 1, nullptr, 2, FALSE, 2, "open 'x' '' '' 1; "},
+            {"e-mail, the least handle", "a@b.c", "", "", A::ACTION_EMAIL, 1, nullptr, 33, TRUE, -1,
              "open 'mailto:a@b.c' '' '' 1; "},
-            {"none", "x", "", "", A::ACTION_NONE, 1, nullptr, 0, TRUE, TRUE, -1, ""},
-            {"type 6", "x", "", "", 6, 1, nullptr, 0, TRUE, FALSE, -2,
-             "beep 0; [stop: Failed to execute unknown action!]"},
-            {"user defined, handled", "", "", "", A::ACTION_USERDEFINED, 1, window, 1, TRUE, TRUE, -1, "told 0; "},
-            {"user defined, not handled", "", "", "", A::ACTION_USERDEFINED, 1, window, 0, TRUE, FALSE, -3,
+            {"none", "x", "", "", A::ACTION_NONE, 1, nullptr, 0, TRUE, -1, ""},
+            {"type 6", "x", "", "", 6, 1, nullptr, 0, TRUE, -2, "beep 0; [stop: Failed to execute unknown action!]"},
+            {"user defined, handled", "", "", "", A::ACTION_USERDEFINED, 1, window, 1, TRUE, -1, "told 0; "},
+            {"user defined, not handled", "", "", "", A::ACTION_USERDEFINED, 1, window, 0, TRUE, -3,
              "told 0; beep 0; [stop: User defined action failed!]"},
-            {"posted to all windows", "", "", "", A::ACTION_USERDEFINED, 1, HWND_BROADCAST, 0, TRUE, TRUE, -1,
-             "told 0; "},
+            {"posted to all windows", "", "", "", A::ACTION_USERDEFINED, 1, HWND_BROADCAST, 0, TRUE, -1, "told 0; "},
         };
     HyperlinkAction action;  // one record for every row: nothing of one run may leak into the next
     running = &action;
     action.notifyMessage = NOTIFY;
-    for (const auto& [what, file, parameters, directory, type, show, notify, reply, report, result, outcome, calls] :
-         rows) {
+    for (const auto& [what, file, parameters, directory, type, show, notify, reply, report, outcome, calls] : rows) {
+        const BOOL succeeds = outcome == A::OUTCOME_NONE;
         const test::MessageBoxRecorder boxes;
         seen.clear();
         answer = reply;
         std::tie(action.file, action.parameters, action.workingDirectory, action.actionType, action.showCommand,
                  action.notifyWindow) = std::tuple(file, parameters, directory, type, show, notify);
-        EXPECT_EQ(result, action.Run(report)) << what;
+        EXPECT_EQ(succeeds, action.Run(report)) << what;
         for (MSG msg; ::PeekMessageA(&msg, window, 0, 0, PM_REMOVE);)
             ::DispatchMessageA(&msg);
         EXPECT_EQ(calls, seen + boxes.Told()) << what;
         EXPECT_EQ(outcome, action.outcome) << what;
         // The shell's result is kept only when the shell accepted the request.
-        EXPECT_EQ(result && reply > 32 ? reinterpret_cast<HINSTANCE>(reply) : nullptr, action.shellResult) << what;
+        EXPECT_EQ(succeeds && reply > 32 ? reinterpret_cast<HINSTANCE>(reply) : nullptr, action.shellResult) << what;
         EXPECT_EQ(file, action.file) << what << ": the run left the file changed";
     }
     ::DestroyWindow(window);
@@ -299,7 +297,6 @@ TEST(StyledStatic, BackgroundsFollowTheFadeFormula) {
         {"solid", 0, 100, 50, ORANGE, ORANGE, ORANGE, ORANGE},
         {"no colour", 0, 50, 25, CLR_NONE, UNTOUCHED, UNTOUCHED, UNTOUCHED},
         {"unknown mode", 4, 50, 25, ORANGE, UNTOUCHED, UNTOUCHED, UNTOUCHED},
-        {"rightward, 100 wide", 3, 100, 50, ORANGE, ORANGE, Faded(50, 100), Faded(99, 100)},
         {"rightward, 300 wide: closing band", 3, 300, 298, ORANGE, ORANGE, BLACK, Faded(298, 300)},
         {"rightward, 1024 wide", 3, 1024, 512, ORANGE, ORANGE, Faded(512, 1024), Faded(1016, 1024)},
         {"rightward, 3000 wide: d*d*v past 2^31", 3, 3000, 1500, ORANGE, ORANGE, Faded(1495, 3000), Faded(2990, 3000)},
@@ -308,7 +305,6 @@ TEST(StyledStatic, BackgroundsFollowTheFadeFormula) {
         {"centre, 1 wide: no divisor", 2, 1, 0, ORANGE, ORANGE, ORANGE, ORANGE},
         {"centre, 300 wide: the middle", 2, 300, 150, ORANGE, ORANGE, BLACK, Faded(1, 150)},
         {"centre, 1024 wide", 2, 1024, 257, ORANGE, ORANGE, Faded(256, 512), Faded(2, 512)},
-        {"centre, 3000 wide", 2, 3000, 1500, ORANGE, ORANGE, BLACK, Faded(5, 1500)},
     };
     for (const auto& [what, mode, width, x, colour, left, atX, right] : rows) {
         const std::vector<COLORREF> p = Painted(mode, colour, width, what);
