@@ -1,6 +1,5 @@
-// The hyperlink control's parts: the action (what the shell is asked or a window told, what the caller gets back,
-// what the user hears and reads when it fails); the styled static and the hyperlink in windows of the tests' own
-// (fitting, colours, the tooltip's text, backgrounds read back pixel by pixel, what a click on a link opens).
+// The hyperlink control's parts: the action (the shell or a window asked, what the caller gets, what the user hears
+// and reads on a failure); the styled static and the hyperlink in windows of the tests' own.
 #include <gtest/gtest.h>
 
 #include <algorithm>
@@ -230,7 +229,6 @@ TEST(StyledStatic, ColoursAndTooltipText) {
         {"defaults", SS_LEFT, FALSE, FALSE, FALSE, own, "", unfitted},
         {"its own text", SS_CENTER, TRUE, TRUE, TRUE, own, "mine", fitted},
         {"not a text static", SS_LEFT | SS_NOPREFIX, TRUE, FALSE, TRUE, parents, "", unfitted},
-        {"a frame with its own text", SS_BLACKFRAME, TRUE, TRUE, TRUE, parents, "mine", unfitted},
     };
     for (const auto& [what, style, active, own, fit, colours, tooltip, client] : rows) {
         Parent parent(400, 200);
@@ -283,7 +281,7 @@ std::vector<COLORREF> Painted(int mode, COLORREF colour, int width, const char* 
     return row;
 }
 
-// Each channel v of ORANGE at distance d from the full colour in a fade over w: v - d*d*v / (w*w).
+// ORANGE at distance d from the full colour in a fade over w.
 COLORREF Faded(std::int64_t d, std::int64_t w) {
     auto channel = [&](std::int64_t v) { return static_cast<BYTE>(v - d * d * v / (w * w)); };
     return RGB(channel(GetRValue(ORANGE)), channel(GetGValue(ORANGE)), channel(GetBValue(ORANGE)));

@@ -21,8 +21,6 @@ TEST(Text, EdgesOfTheHelpers) {
     char buffer[4] = "abc";
     EXPECT_EQ("0 ", std::to_string(CopyBounded(buffer, 1, "xyz")) + " " + buffer);
     EXPECT_EQ("10", std::to_string(EndsWithChar("a\\", '\\')) + std::to_string(EndsWithChar("", '\\')));
-    EXPECT_EQ(3u, FindLastChar("a\\b\\c", '\\'));
-    EXPECT_TRUE(EqualsNoCase("kESTRELgard", "Kestrelgard"));
 }
 
 #ifdef _WIN32
