@@ -97,16 +97,15 @@ TEST_F(Observed, Runs) {
 
 // A failed notification whose type was changed afterwards: told by the type's name, never read from beyond the names.
 TEST_F(Observed, AFailedNotificationIsToldByTheTypesName) {
-    const std::string unknown = "beep 0; [stop: Failed to execute unknown action!]";
-    const std::pair<int, std::string> rows[] = {
-        {0, "beep 0; [stop: None action failed!]"}, {6, unknown}, {-1, unknown}};
+    const std::string unknown = "Failed to execute unknown action!";
+    const std::pair<int, std::string> rows[] = {{0, "None action failed!"}, {6, unknown}, {-1, unknown}};
     for (const auto& [type, told] : rows) {
         const test::MessageBoxRecorder boxes;
         seen.clear();
         HyperlinkAction action;
         std::tie(action.actionType, action.outcome) = std::tuple(type, A::OUTCOME_NOTIFY_FAILED);
         action.ReportError();
-        EXPECT_EQ(told, seen + boxes.Told()) << "type " << type;
+        EXPECT_EQ("beep 0; [stop: " + told + "]", seen + boxes.Told()) << "type " << type;
     }
 }
 
@@ -220,14 +219,14 @@ TEST(StyledStatic, FittingKeepsTheTextsPlaceInTheOldRectangleAndTheToolCoversThe
 }
 
 TEST(StyledStatic, ColoursAndTooltipText) {
-    const std::string own = "0A141E, no brush, its font, transparent", parents = "000000, the parent's brush";
+    const std::string itself = "0A141E, no brush, its font, transparent", parents = "000000, the parent's brush";
     const SIZE second = Extent("second");
     const std::string fitted = Box(0, 0, second.cx, second.cy), unfitted = Box(0, 0, 300, 20);
     // active, own, fit: the tooltip shown, with its own text "mine", fitting; then the answer to the colour request,
     // the tooltip's text (at first and after the window text changed to "second") and the client rectangle then
     const std::tuple<const char*, DWORD, BOOL, BOOL, BOOL, std::string, const char*, std::string> rows[] = {
-        {"defaults", SS_LEFT, FALSE, FALSE, FALSE, own, "", unfitted},
-        {"its own text", SS_CENTER, TRUE, TRUE, TRUE, own, "mine", fitted},
+        {"defaults", SS_LEFT, FALSE, FALSE, FALSE, itself, "", unfitted},
+        {"its own text", SS_CENTER, TRUE, TRUE, TRUE, itself, "mine", fitted},
         {"not a text static", SS_LEFT | SS_NOPREFIX, TRUE, FALSE, TRUE, parents, "", unfitted},
     };
     for (const auto& [what, style, active, own, fit, colours, tooltip, client] : rows) {
