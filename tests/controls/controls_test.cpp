@@ -42,8 +42,8 @@ LRESULT CALLBACK Receiver(HWND window, UINT message, WPARAM wParam, LPARAM lPara
 }
 
 struct Observed : ::testing::Test {
-    const test::ApiOverride<decltype(sys.ShellExecuteA)> shell_{sys.ShellExecuteA, Shell};
-    const test::ApiOverride<decltype(sys.MessageBeep)> beep_{sys.MessageBeep, Beep};
+    const test::ApiOverride<decltype(sys.ShellExecuteA)> shell{sys.ShellExecuteA, Shell};
+    const test::ApiOverride<decltype(sys.MessageBeep)> beep{sys.MessageBeep, Beep};
 };
 
 TEST_F(Observed, Runs) {
