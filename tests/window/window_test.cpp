@@ -91,9 +91,9 @@ TEST(HandleMap, TemporaryAttachedSubclassedAndDestroyedObjects) {
     EXPECT_EQ(&first, CWnd::FromHandle(foreign)) << "the subclassing object is not found";
     EXPECT_FALSE(second.Attach(foreign)) << "a window got two permanent objects";
     EXPECT_FALSE(first.Attach(top)) << "an object got two windows";
-    first.SetWindowText("new");
-    EXPECT_EQ("attached, text new", calls) << "PreSubclassWindow found no object, or the map no message";
-    EXPECT_EQ("new", Text(first)) << "Default did not give WM_SETTEXT to the static's own procedure";
+    first.SetWindowText("n");  // one character, the shortest text that is read back
+    EXPECT_EQ("attached, text n", calls) << "PreSubclassWindow found no object, or the map no message";
+    EXPECT_EQ("n", Text(first)) << "Default did not give WM_SETTEXT to the static's own procedure";
     EXPECT_EQ(foreign, first.Detach()) << "Detach did not give the window back";
     EXPECT_EQ(classProc, ::GetWindowLongPtrA(foreign, GWLP_WNDPROC)) << "Detach did not put the procedure back";
     EXPECT_TRUE(second.Attach(foreign)) << "a detached window stayed in the map";
