@@ -73,10 +73,10 @@ inline void StopDriver(bool remove) {
 inline void SetDacl(const char* sddl, const std::string& file, HKEY key = nullptr) {
     PSECURITY_DESCRIPTOR descriptor = nullptr;
     ::ConvertStringSecurityDescriptorToSecurityDescriptorA(sddl, SDDL_REVISION_1, &descriptor, nullptr);
+    const LocalMemory owner(descriptor);
     EXPECT_TRUE(key ? ::RegSetKeySecurity(key, DACL_SECURITY_INFORMATION, descriptor) == ERROR_SUCCESS
                     : ::SetFileSecurityA(file.c_str(), DACL_SECURITY_INFORMATION, descriptor))
         << sddl;
-    ::LocalFree(descriptor);
 }
 
 // The bytes of `path`, read sharing all (the installer holds what it extracted); "(missing)" when unreadable.
@@ -88,15 +88,19 @@ inline std::string ReadHeld(const std::string& path) {
                                                                                  : "(missing)";
 }
 
+struct FindTraits {
+    using Handle = HANDLE;
+    static Handle Invalid() noexcept { return INVALID_HANDLE_VALUE; }
+    static bool Close(Handle find) noexcept { return ::FindClose(find) != FALSE; }
+};
+
 // The file names in `folder` that start with `prefix`, sorted; none: the last error tells why.
 inline std::vector<std::string> Names(const std::string& folder, const std::string& prefix) {
     std::vector<std::string> names;
     WIN32_FIND_DATAA item;
-    const HANDLE find = ::FindFirstFileA((folder + prefix + "*").c_str(), &item);
-    for (bool more = find != INVALID_HANDLE_VALUE; more; more = ::FindNextFileA(find, &item))
+    const UniqueHandle<FindTraits> find(::FindFirstFileA((folder + prefix + "*").c_str(), &item));
+    for (bool more = find.IsValid(); more; more = ::FindNextFileA(find.Get(), &item))
         names.push_back(item.cFileName);
-    if (find != INVALID_HANDLE_VALUE)
-        ::FindClose(find);
     std::sort(names.begin(), names.end());
     return names;
 }
@@ -285,8 +289,8 @@ struct Race {
             ::ConvertStringSecurityDescriptorToSecurityDescriptorA(security.c_str(), SDDL_REVISION_1, &made, &length) &&
             length <= size)
             << security;
+        const LocalMemory owner(made);
         std::memcpy(descriptor, made, std::min<DWORD>(length, size));
-        ::LocalFree(made);
         return TRUE;
     }
 
